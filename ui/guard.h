@@ -1,0 +1,22 @@
+// The one guard around every operation that a user action starts: an error is shown in the error box
+// and never crosses Qt's event dispatch.
+#pragma once
+
+#include <functional>
+
+class QString;
+
+namespace pcx::ui {
+
+// Runs the action; any exception it throws is shown with ShowErrorBox and swallowed there.
+void RunGuarded(const std::function<void()> &action);
+
+// The modal error box: the application title as caption, the stop icon, one OK, the other windows
+// disabled meanwhile. The message gets the full-stop rule.
+void ShowErrorBox(const QString &message);
+
+// The executable's name without its directory, cut at the first ".", lower case after the first
+// character ("pcxconv" gives "Pcxconv").
+QString ApplicationTitle();
+
+} // namespace pcx::ui
