@@ -1,0 +1,129 @@
+// Files as the engine uses them.
+#include "file_io.h"
+
+#include "errors.h"
+
+#include <array>
+#include <filesystem>
+#include <limits>
+
+namespace pcx {
+
+namespace {
+
+constexpr std::size_t kWriteBufferSize = std::size_t{1} << 17;
+
+namespace fs = std::filesystem;
+
+// A FIFO or socket would make fopen wait for a peer that may never come.
+bool WouldBlock(const std::string &name)
+{
+    std::error_code ec;
+    const auto type = fs::status(name, ec).type();
+    return type == fs::file_type::fifo || type == fs::file_type::socket;
+}
+
+bool IsRegular(const std::string &name)
+{
+    std::error_code ec;
+    return fs::is_regular_file(name, ec);
+}
+
+} // namespace
+
+File::File(std::FILE *f, bool buffered) : file_(f)
+{
+    if (buffered) {
+        buffer_ = std::make_unique<char[]>(kWriteBufferSize);
+        std::setvbuf(f, buffer_.get(), _IOFBF, kWriteBufferSize);
+    } else {
+        // Rows are read with one seek and one read each; a read-ahead buffer would only be thrown
+        // away by the next seek.
+        std::setvbuf(f, nullptr, _IONBF, 0);
+    }
+}
+
+File File::OpenRead(const std::string &name)
+{
+    if (name.empty() || !IsRegular(name))
+        throw CannotOpenFile(name);
+    std::FILE *f = std::fopen(name.c_str(), "rb");
+    if (!f)
+        throw CannotOpenFile(name);
+    return File(f, false);
+}
+
+File File::OpenUpdate(const std::string &name)
+{
+    if (name.empty() || WouldBlock(name))
+        throw CannotOpenFile(name);
+    std::FILE *f = std::fopen(name.c_str(), "r+b");
+    if (!f)
+        throw CannotOpenFile(name);
+    return File(f, true);
+}
+
+File File::Create(const std::string &name)
+{
+    if (name.empty() || WouldBlock(name))
+        throw CannotCreateFile(name);
+    std::FILE *f = std::fopen(name.c_str(), "wb");
+    if (!f)
+        throw CannotCreateFile(name);
+    return File(f, true);
+}
+
+void File::Seek(std::uint64_t offset)
+{
+    // Beyond what a long can address no file of ours has bytes; the read that follows says so.
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max()))
+        throw StreamReadError();
+    if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0)
+        throw StreamReadError();
+}
+
+std::uint64_t File::Size()
+{
+    if (std::fseek(file_.get(), 0, SEEK_END) != 0)
+        throw StreamReadError();
+    const long size = std::ftell(file_.get());
+    if (size < 0)
+        throw StreamReadError();
+    return static_cast<std::uint64_t>(size);
+}
+
+std::size_t File::ReadSome(void *data, std::size_t size)
+{
+    return std::fread(data, 1, size, file_.get());
+}
+
+void File::ReadExact(void *data, std::size_t size)
+{
+    if (ReadSome(data, size) != size)
+        throw StreamReadError();
+}
+
+void File::Write(const void *data, std::size_t size)
+{
+    if (size != 0 && std::fwrite(data, 1, size, file_.get()) != size)
+        throw StreamWriteError();
+}
+
+void File::WriteZeros(std::size_t count)
+{
+    static constexpr std::array<char, 16> kZeros{};
+    while (count > 0) {
+        const std::size_t n = count < kZeros.size() ? count : kZeros.size();
+        Write(kZeros.data(), n);
+        count -= n;
+    }
+}
+
+void File::Close()
+{
+    // fclose reports a failing flush of what is still buffered.
+    if (std::fclose(file_.release()) != 0)
+        throw StreamWriteError();
+}
+
+} // namespace pcx

@@ -1,0 +1,120 @@
+// Reading a LOD PCX header, the output name rule and the classification.
+#include "source_header.h"
+
+#include "bmp_format.h"
+#include "file_io.h"
+
+#include <array>
+#include <filesystem>
+
+namespace pcx {
+
+namespace {
+
+constexpr std::string_view kOutputExtension = ".bmp";
+constexpr std::size_t kDroppedCharacters = 4;
+
+bool IsUtf8Continuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+bool IsSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '\\' || c == ':' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+} // namespace
+
+void ReadSourceHeader(CurrentFileRecord &record, const std::string &fileName)
+{
+    std::array<std::uint8_t, kSourceHeaderSize> bytes{};
+    std::size_t got = 0;
+    {
+        File source = File::OpenRead(fileName);
+        got = source.ReadSome(bytes.data(), bytes.size());
+    }
+    // A field the file cannot supply whole reads as 0.
+    const auto field = [&](std::size_t offset) {
+        return got >= offset + 4 ? static_cast<std::int32_t>(bmp::Get32(&bytes[offset])) : 0;
+    };
+    record.setPanel(Panel::DataSize, std::to_string(field(0)));
+    record.setPanel(Panel::Width, std::to_string(field(4)));
+    record.setPanel(Panel::Height, std::to_string(field(8)));
+    record.setPanel(Panel::Name, fileName);
+    record.setOutputName(OutputNameFor(record.panel(Panel::Name)));
+}
+
+std::string OutputNameFor(std::string_view sourceName)
+{
+    std::size_t end = sourceName.size();
+    for (std::size_t dropped = 0; dropped < kDroppedCharacters && end > 0; ++dropped) {
+        --end;
+        while (end > 0 && IsUtf8Continuation(sourceName[end]))
+            --end;
+    }
+    std::string name(sourceName.substr(0, end));
+    name += kOutputExtension;
+    return name;
+}
+
+std::string_view ExtensionOf(std::string_view name)
+{
+    for (std::size_t i = name.size(); i > 0; --i) {
+        const char c = name[i - 1];
+        if (c == '.')
+            return name.substr(i - 1);
+        if (IsSeparator(c))
+            break;
+    }
+    return {};
+}
+
+bool HasPcxExtension(std::string_view name)
+{
+    const std::string_view ext = ExtensionOf(name);
+    return ext == ".pcx" || ext == ".PCX";
+}
+
+std::int32_t WrappedProduct(std::int32_t a, std::int32_t b)
+{
+    // Unsigned arithmetic wraps by definition; the conversion back is modular since C++20.
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+bool IsIndexed(std::int32_t w, std::int32_t h, std::int32_t s)
+{
+    return w > 0 && h > 0 && WrappedProduct(w, h) == s;
+}
+
+bool IsTrueColor(std::int32_t w, std::int32_t h, std::int32_t s)
+{
+    // p = s / 3 exactly, compared in 64 bits so that 3 × p cannot wrap.
+    return w > 0 && h > 0 && std::int64_t{WrappedProduct(w, h)} * 3 == std::int64_t{s};
+}
+
+bool IsIndexed(const CurrentFileRecord &record)
+{
+    return IsIndexed(PanelInteger(record, Panel::Width), PanelInteger(record, Panel::Height),
+                     PanelInteger(record, Panel::DataSize));
+}
+
+bool IsTrueColor(const CurrentFileRecord &record)
+{
+    return IsTrueColor(PanelInteger(record, Panel::Width), PanelInteger(record, Panel::Height),
+                       PanelInteger(record, Panel::DataSize));
+}
+
+bool IsOwnOutput(const std::string &sourceName, const std::string &outputName)
+{
+    if (sourceName == outputName)
+        return true;
+    std::error_code ec;
+    return std::filesystem::equivalent(sourceName, outputName, ec) && !ec;
+}
+
+} // namespace pcx

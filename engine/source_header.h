@@ -1,0 +1,45 @@
+// Reading a LOD PCX header into the current-file record, the output name, and the classification.
+#pragma once
+
+#include "current_file.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pcx {
+
+// Offsets in a LOD PCX file.
+inline constexpr std::size_t kSourceHeaderSize = 12; // data size, width, height
+inline constexpr std::size_t kPaletteSize = 768;     // 256 × red, green, blue at the end
+
+// Reads data size, width and height into panels 3, 1 and 2, then writes the name to panel 0 and the
+// derived output name to the record. A file shorter than the header reads the fields it cannot read
+// whole as 0. "Cannot open file <name>" leaves the record as it was.
+void ReadSourceHeader(CurrentFileRecord &record, const std::string &fileName);
+
+// The name less its last four characters (UTF-8 characters, never cut inside one) plus ".bmp".
+[[nodiscard]] std::string OutputNameFor(std::string_view sourceName);
+
+// The text from the last "." of the last path component to the end; empty when there is none.
+[[nodiscard]] std::string_view ExtensionOf(std::string_view name);
+
+// True for ".pcx" and ".PCX" only: these carry their palette in the last 768 bytes.
+[[nodiscard]] bool HasPcxExtension(std::string_view name);
+
+// Width × height wrapped to 32 bits, as the record's arithmetic does.
+[[nodiscard]] std::int32_t WrappedProduct(std::int32_t a, std::int32_t b);
+
+// The two tests on width w, height h and data size s; each is made on its own. Neither holds for a
+// width or height of 0 or below: such a header describes no picture.
+[[nodiscard]] bool IsIndexed(std::int32_t w, std::int32_t h, std::int32_t s);
+[[nodiscard]] bool IsTrueColor(std::int32_t w, std::int32_t h, std::int32_t s);
+
+// The same tests on the record's panels, parsed afresh.
+[[nodiscard]] bool IsIndexed(const CurrentFileRecord &record);
+[[nodiscard]] bool IsTrueColor(const CurrentFileRecord &record);
+
+// Whether writing output would replace the source itself.
+[[nodiscard]] bool IsOwnOutput(const std::string &sourceName, const std::string &outputName);
+
+} // namespace pcx
