@@ -1,0 +1,79 @@
+// The file list and its click/change reporting.
+#include "filelistbox.h"
+
+#include "browser_core.h"
+
+#include <QDir>
+#include <QPointer>
+
+using namespace pcx::browser;
+
+FileListBox::FileListBox(QWidget *parent) : SelectionList(parent)
+{
+    // Starts on the current directory, which it therefore need not enter.
+    directory_ = DirectoryText(QDir::currentPath());
+    for (const QString &name : ListFiles(directory_, mask_))
+        appendItem(name);
+    if (count() > 0)
+        selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate);
+}
+
+void FileListBox::setMask(const QString &mask)
+{
+    if (mask != mask_)
+        read(directory_, mask);
+}
+
+void FileListBox::setDirectory(const QString &directory)
+{
+    const QString text = DirectoryText(directory);
+    if (!SameDirectory(text, directory_))
+        read(text, mask_);
+}
+
+void FileListBox::reread()
+{
+    read(directory_, mask_);
+}
+
+QString FileListBox::fileName() const
+{
+    const int row = selectedRow();
+    return row < 0 ? QString() : JoinPath(directory_, item(row)->text());
+}
+
+QString FileListBox::itemText(int row) const
+{
+    const QListWidgetItem *entry = item(row);
+    return entry ? entry->text() : QString();
+}
+
+void FileListBox::read(const QString &directory, const QString &mask)
+{
+    // Bare names of the list must resolve against the listed directory.
+    EnterDirectory(directory);
+    directory_ = directory;
+    mask_ = mask;
+    clear();
+    for (const QString &name : ListFiles(directory_, mask_))
+        appendItem(name);
+    // The caret rests on the first item, with nothing selected.
+    if (count() > 0)
+        selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    clearSelection();
+    lastChangeRow_ = 0;
+    emit changed();
+}
+
+void FileListBox::userSelected()
+{
+    const QPointer<FileListBox> self(this);
+    emit clicked();
+    if (!self)
+        return;
+    const int row = selectedRow();
+    if (row != lastChangeRow_) {
+        lastChangeRow_ = row;
+        emit changed();
+    }
+}

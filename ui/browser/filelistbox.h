@@ -1,0 +1,45 @@
+// The file list: the plain files of one directory that match a mask of wildcard patterns.
+#pragma once
+
+#include "selection_list.h"
+
+class FileListBox : public SelectionList {
+    Q_OBJECT
+
+public:
+    explicit FileListBox(QWidget *parent = nullptr);
+
+    [[nodiscard]] QString mask() const { return mask_; }
+    // Re-reads only when the mask differs exactly (letter case counts). Throws pcx::Error when the
+    // directory can no longer be entered; the mask then stays as it was.
+    void setMask(const QString &mask);
+
+    [[nodiscard]] QString directory() const { return directory_; }
+    // Re-reads only for another directory (letter case ignored where it names the same one).
+    // Throws pcx::Error for a directory that cannot be entered, changing nothing.
+    void setDirectory(const QString &directory);
+
+    // Reads the directory again with the same mask, as a change of either does.
+    void reread();
+
+    // Full path of the selected file; empty when no item is selected.
+    [[nodiscard]] QString fileName() const;
+    [[nodiscard]] QString itemText(int row) const;
+
+signals:
+    // The user selected an item (mouse or keyboard), also the one already selected.
+    void clicked();
+    // The list was re-read (nothing is selected then), or the user selected another item than the
+    // one last reported; always after the clicked() of the same selection.
+    void changed();
+
+protected:
+    void userSelected() override;
+
+private:
+    void read(const QString &directory, const QString &mask);
+
+    QString directory_;
+    QString mask_ = QStringLiteral("*.pcx");
+    int lastChangeRow_ = 0; // the row the last change reported
+};

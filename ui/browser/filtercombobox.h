@@ -1,0 +1,33 @@
+// The file-type selector: entries built from a "description|mask|..." text; choosing one gives the
+// linked file list its mask.
+#pragma once
+
+#include "filelistbox.h"
+
+#include <QComboBox>
+#include <QPointer>
+
+class FilterComboBox : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit FilterComboBox(QWidget *parent = nullptr);
+
+    [[nodiscard]] QString filter() const { return filter_; }
+    // Descriptions and masks alternate, separated by "|"; the first entry is selected and its mask
+    // given to the linked file list (which may throw pcx::Error, see FileListBox::setMask).
+    void setFilter(const QString &filter);
+
+    // The mask of the selected entry; empty when there is none.
+    [[nodiscard]] QString mask() const;
+
+    // Links the file list and gives it the selected entry's mask; throws like setFilter.
+    void setFileList(FileListBox *fileList);
+    [[nodiscard]] FileListBox *fileList() const { return fileList_; }
+
+private:
+    void applyMask();
+
+    QString filter_;
+    QPointer<FileListBox> fileList_;
+};
