@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -19,6 +18,7 @@ constexpr int kNoticeWidth = 150;
 constexpr int kNoticeHeight = 50;
 constexpr int kWoodShades = 10;
 constexpr int kCoverageLevels = 5; // 0, 1/4, ..., 1
+constexpr int kBoardSeamRow = 24;  // two rows of darker wood between the upper and the lower board
 static_assert(kWoodShades * kCoverageLevels * kCoverageLevels <= 256);
 
 constexpr QRgb kWoodDark = qRgb(0x4a, 0x26, 0x0e);
@@ -47,7 +47,7 @@ int woodShade(int x, int y)
     const double grain = 0.5 + 0.5 * std::sin(wave * 1.9);
     const double ring = 0.5 + 0.5 * std::sin(wave * 0.55 + 0.8);
     double value = 0.18 + 0.42 * ring + 0.28 * grain * grain + 0.16 * (noise(x / 3, y) - 0.5);
-    if (y == 24 || y == 25) // the seam between two boards
+    if (y == kBoardSeamRow || y == kBoardSeamRow + 1)
         value *= 0.45;
     const int shade = static_cast<int>(value * kWoodShades);
     return std::clamp(shade, 0, kWoodShades - 1);
