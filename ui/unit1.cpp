@@ -1,0 +1,310 @@
+// Unit1: the main window and its handlers.
+#include "unit1.h"
+
+#include "bmp_writer.h"
+#include "errors.h"
+#include "guard.h"
+#include "look.h"
+#include "preview_size.h"
+#include "settings_key.h"
+#include "source_header.h"
+#include "unit2.h"
+#include "unit3.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+
+TForm1 *Form1 = nullptr;
+
+namespace {
+
+const QString kFilter = QStringLiteral(
+    "LOD PCX files|*.pcx|LOD Sprie files|*.def|All LOD Graphiks files|*.def;*.pcx|All files|*.*");
+const QString kBatchQuestion = QStringLiteral("Вы точно уверены, что хотите записать все файлы?");
+
+std::string FromQt(const QString &text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+QString ToQt(const std::string &text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+// The record as the window shows it: the four status panels, Edit3 and ProgressBar1. Every change
+// is painted at once, since a conversion runs without returning to the event loop.
+class WindowRecord final : public pcx::CurrentFileRecord {
+public:
+    explicit WindowRecord(Ui::TForm1 &ui)
+        : ui_(ui), panels_{ui.StatusPanel0, ui.StatusPanel1, ui.StatusPanel2, ui.StatusPanel3}
+    {
+    }
+
+    std::string panel(pcx::Panel which) const override
+    {
+        return FromQt(panels_[static_cast<int>(which)]->text());
+    }
+    void setPanel(pcx::Panel which, const std::string &text) override
+    {
+        QLabel *label = panels_[static_cast<int>(which)];
+        label->setText(ToQt(text));
+        label->repaint();
+    }
+    std::string outputName() const override { return FromQt(ui_.Edit3->text()); }
+    void setOutputName(const std::string &name) override
+    {
+        ui_.Edit3->setText(ToQt(name));
+        ui_.Edit3->repaint();
+    }
+    void setProgress(int value) override
+    {
+        if (ui_.ProgressBar1->value() == value)
+            return;
+        ui_.ProgressBar1->setValue(value);
+        ui_.ProgressBar1->repaint();
+    }
+
+private:
+    Ui::TForm1 &ui_;
+    std::array<QLabel *, pcx::kPanelCount> panels_;
+};
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : QWidget(parent)
+{
+    ui.setupUi(this);
+    pcx::ui::UseSingleFrame(this, width(), height());
+    record_ = std::make_unique<WindowRecord>(ui);
+    ApplyFonts();
+
+    // The progress bar shows its position but takes no input, and lies over the preview.
+    ui.ProgressBar1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ui.ProgressBar1->raise();
+    ui.Image2->raise();
+
+    // The browser controls are chained: drive -> directories -> files <- filter.
+    ui.DriveComboBox1->setDirList(ui.DirectoryListBox1);
+    ui.DirectoryListBox1->setFileList(ui.FileListBox1);
+    ui.FilterComboBox1->setFileList(ui.FileListBox1);
+    ui.FilterComboBox1->setFilter(kFilter);
+    pcx::ui::RunGuarded([this] { ui.DirectoryListBox1->setDirectory(QDir::currentPath()); });
+
+    WireControls();
+    pcx::ui::RunGuarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+QString TForm1::TemporaryFileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+           QStringLiteral("/temppic.bmp");
+}
+
+void TForm1::ApplyFonts()
+{
+    using pcx::ui::ArialFont;
+    ui.Edit3->setFont(ArialFont(12));
+    ui.Edit4->setFont(ArialFont(12));
+    ui.DriveComboBox1->setFont(ArialFont(13));
+    ui.FilterComboBox1->setFont(ArialFont(11));
+    ui.StatusBar->setFont(ArialFont(12));
+}
+
+void TForm1::WireControls()
+{
+    const auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { pcx::ui::RunGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(ui.ToolButton1, &QToolButton::clicked, this, guarded(&TForm1::SaveImage));
+    connect(ui.ToolButton3, &QToolButton::clicked, this, guarded(&TForm1::ToolButton3Click));
+    connect(ui.ToolButton6, &QToolButton::clicked, this, guarded(&TForm1::CheckBox3Click));
+    connect(ui.ToolButton11, &QToolButton::clicked, this, guarded(&TForm1::ShowAboutBox));
+    connect(ui.ToolButton13, &QToolButton::clicked, this, guarded(&TForm1::DelateRegustryEntry));
+    connect(ui.ToolButton14, &QToolButton::clicked, this, guarded(&TForm1::CloseForm));
+    connect(ui.DirectoryListBox1, &DirectoryListBox::clicked, this,
+            guarded(&TForm1::DirectoryListBox1Click));
+    connect(ui.FileListBox1, &FileListBox::clicked, this, guarded(&TForm1::FileListBox1Change));
+    connect(ui.FileListBox1, &FileListBox::changed, this, guarded(&TForm1::FileListBox1Change));
+}
+
+void TForm1::FormCreate()
+{
+    const pcx::SettingsKey key;
+    key.ensureKey();
+    move(key.readInteger(QStringLiteral("Left")), key.readInteger(QStringLiteral("Top")));
+    ui.ToolButton6->setChecked(key.readBoolean(QStringLiteral("WView")));
+    ui.ToolButton8->setChecked(key.readBoolean(QStringLiteral("AutoSave")));
+    const QString dir = key.readText(QStringLiteral("Dir"));
+    if (!dir.isEmpty())
+        ui.DirectoryListBox1->setDirectory(dir);
+}
+
+void TForm1::FormClose()
+{
+    const pcx::SettingsKey key;
+    if (!key.tryOpen())
+        return;
+    key.writeInteger(QStringLiteral("Left"), pos().x());
+    key.writeInteger(QStringLiteral("Top"), pos().y());
+    key.writeInteger(QStringLiteral("VLeft"), Form2->pos().x());
+    key.writeInteger(QStringLiteral("VTop"), Form2->pos().y());
+    key.writeBoolean(QStringLiteral("WView"), ui.ToolButton6->isChecked());
+    key.writeBoolean(QStringLiteral("AutoSave"), ui.ToolButton8->isChecked());
+    key.writeText(QStringLiteral("Dir"), ui.DirectoryListBox1->directory());
+    QFile::remove(TemporaryFileName());
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    bool saved = false;
+    pcx::ui::RunGuarded([&] {
+        FormClose();
+        saved = true;
+    });
+    if (!saved) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // The other windows go with the main one.
+    QCoreApplication::quit();
+}
+
+void TForm1::FileListBox1Change()
+{
+    pcx::CurrentFileRecord &rec = record();
+    rec.setPanel(pcx::Panel::Name, FromQt(ui.FileListBox1->fileName()));
+    const std::string source = rec.panel(pcx::Panel::Name);
+    if (source.empty())
+        return;
+    pcx::ReadSourceHeader(rec, source);
+
+    ui.Image2->hide();
+    const bool indexed = pcx::IsIndexed(rec);
+    if (!indexed && !pcx::IsTrueColor(rec)) {
+        ui.Image2->show();
+        return;
+    }
+    const QString temporary = TemporaryFileName();
+    if (indexed)
+        pcx::ConvertIndexed(rec, FromQt(temporary));
+    else
+        pcx::ConvertTrueColor(rec, FromQt(temporary));
+    Form2->LoadPicture(temporary);
+
+    // Never saved over the file it came from.
+    if (ui.ToolButton8->isChecked() && !pcx::IsOwnOutput(source, rec.outputName()))
+        SaveCurrentPicture(ui.Edit3->text());
+
+    const pcx::PictureSize size = pcx::PreviewSize(pcx::PanelInteger(rec, pcx::Panel::Width),
+                                                   pcx::PanelInteger(rec, pcx::Panel::Height));
+    ui.Image1->resize(size.width, size.height);
+    ui.Image1->setPixmap(QPixmap::fromImage(Form2->image()));
+
+    if (ui.ToolButton6->isChecked()) {
+        if (!Form2->isVisible()) {
+            Form2->show();
+            Form2->raise();
+            Form2->activateWindow();
+        }
+        ShowViewerSized();
+    }
+}
+
+void TForm1::ShowViewerSized()
+{
+    const pcx::BmpPicture &picture = Form2->picture();
+    pcx::ui::SetOuterSize(Form2, picture.width() + 10, picture.height() + 30);
+}
+
+void TForm1::SaveCurrentPicture(const QString &fileName)
+{
+    // A relative name means the listed directory.
+    const QString target = fileName.isEmpty() || QDir::isAbsolutePath(fileName)
+                               ? fileName
+                               : QDir(ui.FileListBox1->directory()).filePath(fileName);
+    Form2->picture().Save(FromQt(target));
+}
+
+void TForm1::SaveImage()
+{
+    if (Form2->picture().IsEmpty())
+        return;
+    SaveCurrentPicture(ui.Edit3->text());
+}
+
+void TForm1::CheckBox3Click()
+{
+    if (!ui.ToolButton6->isChecked()) {
+        Form2->hide();
+        return;
+    }
+    ShowViewerSized();
+    Form2->show();
+    Form2->raise();
+    Form2->activateWindow();
+}
+
+void TForm1::ToolButton3Click()
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), kBatchQuestion);
+    QPushButton *yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        box.move(screen->geometry().center() - box.rect().center());
+    box.exec();
+    if (box.clickedButton() != yes)
+        return;
+
+    pcx::CurrentFileRecord &rec = record();
+    // The list is read once: files the batch writes are not visited.
+    QStringList names;
+    for (int i = 0; i < ui.FileListBox1->count(); ++i)
+        names << ui.FileListBox1->itemText(i);
+    for (const QString &name : names) {
+        pcx::ReadSourceHeader(rec, FromQt(name));
+        const bool indexed = pcx::IsIndexed(rec);
+        const bool trueColor = pcx::IsTrueColor(rec);
+        if (pcx::IsOwnOutput(rec.panel(pcx::Panel::Name), rec.outputName()))
+            continue;
+        if (indexed)
+            pcx::ConvertIndexed(rec, rec.outputName());
+        if (trueColor)
+            pcx::ConvertTrueColor(rec, rec.outputName());
+    }
+}
+
+void TForm1::ShowAboutBox()
+{
+    Form3->move(pos());
+    Form3->show();
+    Form3->raise();
+    Form3->activateWindow();
+}
+
+void TForm1::CloseForm()
+{
+    close();
+}
+
+void TForm1::DelateRegustryEntry()
+{
+    pcx::SettingsKey().deleteKey();
+}
+
+void TForm1::DirectoryListBox1Click()
+{
+    ui.DirectoryListBox1->openSelected();
+}

@@ -1,0 +1,51 @@
+// Unit1: the main window TForm1, its controls and the handlers of the program's operations.
+#pragma once
+
+#include "current_file.h"
+#include "ui_unit1.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // The controls, named as the program names them (ui.Edit3, ui.FileListBox1, ...).
+    Ui::TForm1 ui;
+
+    // The current-file record, shown in the status panels, Edit3 and ProgressBar1.
+    [[nodiscard]] pcx::CurrentFileRecord &record() { return *record_; }
+
+    // Where each preview writes its BMP: temppic.bmp in the per-user runtime directory.
+    [[nodiscard]] static QString TemporaryFileName();
+
+    void FormCreate();
+    void FileListBox1Change();
+    void SaveImage();
+    void CheckBox3Click();
+    void ToolButton3Click();
+    void ShowAboutBox();
+    void CloseForm();
+    void DelateRegustryEntry();
+    void DirectoryListBox1Click();
+
+protected:
+    // FormClose: saves the settings; an error keeps the window open.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void ApplyFonts();
+    void WireControls();
+    void ShowViewerSized();
+    void SaveCurrentPicture(const QString &fileName);
+    void FormClose();
+
+    std::unique_ptr<pcx::CurrentFileRecord> record_;
+};
+
+// The main window, alive for the whole run.
+extern TForm1 *Form1;
