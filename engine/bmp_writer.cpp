@@ -37,13 +37,16 @@ std::uint32_t PixelOffset(int k)
     return k == kIndexedBytesPerPixel ? bmp::kIndexedPixelOffset : bmp::kTrueColorPixelOffset;
 }
 
-// Copies count bytes from source to output in blocks, never writing a block it could not read whole.
-void CopyBlocks(File &source, File &output, std::uint64_t count, std::vector<char> &block)
+// Copies count bytes at offset of the source to the output in blocks, never writing a block it
+// could not read whole.
+void CopyBlocks(File &source, std::uint64_t offset, File &output, std::uint64_t count,
+                std::vector<char> &block)
 {
     while (count > 0) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, block.size()));
-        source.ReadExact(block.data(), n);
+        source.ReadExactAt(offset, block.data(), n);
         output.Write(block.data(), n);
+        offset += n;
         count -= n;
     }
 }
@@ -156,8 +159,8 @@ void WriteBmpPixels(const CurrentFileRecord &record, const std::string &sourceNa
             std::max<std::uint64_t>(row.pixelBytes, 1), kCopyBlockSize)));
         for (std::int64_t n = std::int64_t{h} - 1; n >= 0; --n) {
             // 64-bit positions: a row offset never wraps to another place in the file.
-            source.Seek(kSourceHeaderSize + static_cast<std::uint64_t>(n) * row.pixelBytes);
-            CopyBlocks(source, output, row.pixelBytes, block);
+            CopyBlocks(source, kSourceHeaderSize + static_cast<std::uint64_t>(n) * row.pixelBytes,
+                       output, row.pixelBytes, block);
             output.WriteZeros(static_cast<std::size_t>(row.fill()));
         }
     });

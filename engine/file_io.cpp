@@ -7,6 +7,12 @@
 #include <filesystem>
 #include <limits>
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <cerrno>
+#include <unistd.h>
+#define PCX_HAVE_PREAD 1
+#endif
+
 namespace pcx {
 
 namespace {
@@ -34,7 +40,7 @@ bool IsRegular(const std::string &name)
 File::File(std::FILE *f, bool buffered) : file_(f)
 {
     if (buffered) {
-        buffer_ = std::make_unique<char[]>(kWriteBufferSize);
+        buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBufferSize);
         std::setvbuf(f, buffer_.get(), _IOFBF, kWriteBufferSize);
     } else {
         // Rows are read with one seek and one read each; a read-ahead buffer would only be thrown
@@ -101,6 +107,29 @@ void File::ReadExact(void *data, std::size_t size)
 {
     if (ReadSome(data, size) != size)
         throw StreamReadError();
+}
+
+void File::ReadExactAt(std::uint64_t offset, void *data, std::size_t size)
+{
+#ifdef PCX_HAVE_PREAD
+    // One system call per row instead of a seek and a read.
+    auto *at = static_cast<char *>(data);
+    while (size > 0) {
+        if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+            throw StreamReadError();
+        const ssize_t got = ::pread(fileno(file_.get()), at, size, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            throw StreamReadError();
+        at += got;
+        offset += static_cast<std::uint64_t>(got);
+        size -= static_cast<std::size_t>(got);
+    }
+#else
+    Seek(offset);
+    ReadExact(data, size);
+#endif
 }
 
 void File::Write(const void *data, std::size_t size)

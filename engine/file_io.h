@@ -30,6 +30,9 @@ public:
     [[nodiscard]] std::size_t ReadSome(void *data, std::size_t size);
     // All of them or "Stream read error".
     void ReadExact(void *data, std::size_t size);
+    // One positioned read of all size bytes at offset, or "Stream read error". The stream's own
+    // position is left undefined.
+    void ReadExactAt(std::uint64_t offset, void *data, std::size_t size);
     // All of them or "Stream write error".
     void Write(const void *data, std::size_t size);
     void WriteZeros(std::size_t count);
