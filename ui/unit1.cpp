@@ -83,6 +83,8 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     pcx::ui::UseSingleFrame(this, width(), height());
     record_ = std::make_unique<WindowRecord>(ui);
     ApplyFonts();
+    // Hints show whether or not the window is active.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
     // The progress bar shows its position but takes no input, and lies over the preview.
     ui.ProgressBar1->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -183,6 +183,10 @@ void TestBrowserWidgets::clickAndChangeReports()
     EXPECT_REPORTS(2, {});
     ClickRow(list, 1);
     EXPECT_REPORTS(1, {"click"}); // the last change reported row 1
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, list.visualItemRect(list.item(1)).center());
+    EXPECT_REPORTS(1, {"click"}); // Ctrl does not drop the selection
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(1)).center());
+    EXPECT_REPORTS(1, {"click", "click"}); // each press of a double click
 
     list.setMask("*.def;*.pcx");
     EXPECT_REPORTS(-1, {"change"});
@@ -261,6 +265,11 @@ void TestBrowserWidgets::clickOnEntryOpensIt()
     QTest::keyClick(&dirs, Qt::Key_Up); // the arrow alone opens the parent
     QCOMPARE(dirs.directory(), root_);
     QCOMPARE(Names(files), QStringList{"A.PCX"});
+
+    // A double click opens the entry once, not also whatever lies under the pointer afterwards.
+    QVERIFY(QDir(root_).mkpath("Beta/deep"));
+    QTest::mouseDClick(dirs.viewport(), Qt::LeftButton, {}, dirs.visualItemRect(dirs.item(current + 2)).center());
+    QCOMPARE(dirs.directory(), root_ + "/Beta");
 }
 
 void TestBrowserWidgets::directoryErrors_data()

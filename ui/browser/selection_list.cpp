@@ -26,6 +26,15 @@ QListWidgetItem *SelectionList::appendItem(const QString &text)
     return item;
 }
 
+QItemSelectionModel::SelectionFlags SelectionList::selectionCommand(const QModelIndex &index,
+                                                                   const QEvent *event) const
+{
+    const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
+    if (index.isValid() && (flags & QItemSelectionModel::Deselect))
+        return QItemSelectionModel::ClearAndSelect;
+    return flags;
+}
+
 void SelectionList::mousePressEvent(QMouseEvent *event)
 {
     // Only the left button selects, as in a system list box.
@@ -39,9 +48,16 @@ void SelectionList::mousePressEvent(QMouseEvent *event)
 
 void SelectionList::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    // The second press of a double click selects again and is reported like the first.
-    if (event->button() == Qt::LeftButton)
-        leftPressed_ = true;
+    // The second press of a double click selects the same item again and is reported like the
+    // first. When the first click refilled the list (the directory list opens what was clicked),
+    // another item lies under the pointer: it is not selected, or a double click would open two
+    // levels at once.
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton || !index.isValid() || index.row() != selectedRow()) {
+        event->accept();
+        return;
+    }
+    leftPressed_ = true;
     QListWidget::mouseDoubleClickEvent(event);
 }
 
@@ -76,6 +92,7 @@ void SelectionList::keyPressEvent(QKeyEvent *event)
             && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
         break;
     }
-    if (selecting && selectedRow() >= 0)
+    // With Ctrl held the caret moves alone: no selection, no report.
+    if (selecting && selectedRow() >= 0 && selectedRow() == currentRow())
         userSelected();
 }

@@ -23,6 +23,9 @@ protected:
     // reaction may open a modal box or refill the list.
     virtual void userSelected() = 0;
 
+    // A click with Ctrl held selects like any click: the selection is never dropped by the user.
+    [[nodiscard]] QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                                       const QEvent *event) const override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
