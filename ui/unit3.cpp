@@ -4,6 +4,7 @@
 #include "look.h"
 
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QUrl>
 
@@ -20,6 +21,10 @@ TForm3::TForm3(QWidget *parent) : QWidget(parent)
     ui.Label3->setFont(ArialFont(13, true));
     QFont link = ArialFont(16);
     link.setUnderline(true);
+    // The address must show whole in the label's fixed width: condense the face if it would not.
+    const int natural = QFontMetrics(link).horizontalAdvance(kAuthorAddress);
+    if (natural > ui.Label2->width())
+        link.setStretch(100 * ui.Label2->width() / natural);
     ui.Label2->setFont(link);
     QPalette blue = ui.Label2->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
