@@ -1,0 +1,87 @@
+// The windows of a benchmark, created in the order and with the globals that the program's start uses.
+#include "bench_windows.h"
+
+#include "unit1.h"
+#include "unit2.h"
+#include "unit3.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+void UseDirectory(const char *variable, const QTemporaryDir &directory)
+{
+    if (!directory.isValid()) {
+        std::fprintf(stderr, "cannot create a temporary directory for %s\n", variable);
+        std::exit(EXIT_FAILURE);
+    }
+    qputenv(variable, QFile::encodeName(directory.path()));
+}
+
+double Seconds(const timeval &value)
+{
+    return static_cast<double>(value.tv_sec) + static_cast<double>(value.tv_usec) / 1e6;
+}
+
+} // namespace
+
+TemporaryUserDirectories::TemporaryUserDirectories()
+{
+    UseDirectory("XDG_CONFIG_HOME", config_);
+    UseDirectory("XDG_RUNTIME_DIR", runtime_); // QTemporaryDir makes it 0700, as required
+}
+
+BenchWindows::BenchWindows() : startDirectory_(QDir::currentPath())
+{
+    form1_ = std::make_unique<TForm1>();
+    Form1 = form1_.get();
+    form2_ = std::make_unique<TForm2>();
+    Form2 = form2_.get();
+    Form2->FormCreate();
+    form3_ = std::make_unique<TForm3>();
+    Form3 = form3_.get();
+}
+
+BenchWindows::~BenchWindows()
+{
+    form3_.reset();
+    Form3 = nullptr;
+    form2_.reset();
+    Form2 = nullptr;
+    form1_.reset();
+    Form1 = nullptr;
+}
+
+void BenchWindows::showMain()
+{
+    Form1->show();
+    if (!QTest::qWaitForWindowExposed(Form1)) {
+        std::fprintf(stderr, "the main window was never shown\n");
+        std::exit(EXIT_FAILURE);
+    }
+}
+
+bool BenchWindows::open(const QString &directory)
+{
+    try {
+        Form1->ui.DirectoryListBox1->setDirectory(QDir(startDirectory_).absoluteFilePath(directory));
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(directory), error.what());
+        return false;
+    }
+    return true;
+}
+
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
