@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs the build into an empty temporary prefix and checks that exactly the expected files
+# arrive, in their usual places, and that what is installed is usable from there.
+# Usage: check_install.sh BUILD_DIR CONFIG GUI(ON|OFF) BINDIR DATADIR MANDIR
+set -euo pipefail
+
+build=$1 config=$2 gui=$3
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/pcxconv-install.XXXXXX")
+trap 'rm -rf "$prefix"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"${CMAKE:-cmake}" --install "$build" --config "$config" --prefix "$prefix" >/dev/null ||
+  fail "cmake --install into $prefix failed"
+
+# The GNUInstallDirs directories as the build resolved them; relative ones lie under the prefix.
+under_prefix() { [[ $1 == /* ]] && echo "$1" || echo "$prefix/$1"; }
+bindir=$(under_prefix "$4")
+datadir=$(under_prefix "$5")
+mandir=$(under_prefix "$6")
+
+expected=("$bindir/lodpcx2bmp" "$mandir/man1/lodpcx2bmp.1")
+if [[ $gui == ON ]]; then
+  expected+=("$bindir/pcxconv"
+             "$datadir/applications/pcxconv.desktop"
+             "$datadir/icons/hicolor/48x48/apps/pcxconv.png"
+             "$datadir/icons/hicolor/scalable/apps/pcxconv.svg")
+fi
+
+# Exactly these files: no test program, benchmark or library may come along.
+diff <(printf '%s\n' "${expected[@]}" | sort) <(find "$prefix" -type f -o -type l | sort) >&2 ||
+  fail "installed files differ from the expected list (< expected, > installed)"
+
+for program in "$bindir"/*; do
+  [[ -x $program ]] || fail "$program is not executable"
+done
+"$bindir/lodpcx2bmp" --version | grep -q '^lodpcx2bmp ' ||
+  fail "the installed lodpcx2bmp does not run"
+
+warnings=$(groff -man -Tutf8 -ww -z "$mandir/man1/lodpcx2bmp.1" 2>&1)
+[[ -z $warnings ]] || fail "the man page has warnings: $warnings"
+
+if [[ $gui == ON ]]; then
+  desktop-file-validate "$datadir/applications/pcxconv.desktop" ||
+    fail "pcxconv.desktop does not validate"
+  grep -qx 'Exec=pcxconv' "$datadir/applications/pcxconv.desktop" ||
+    fail "pcxconv.desktop does not start pcxconv"
+  [[ $(head -c 24 "$datadir/icons/hicolor/48x48/apps/pcxconv.png" | od -An -tu1 -j16 | tr -s ' ') \
+      == ' 0 0 0 48 0 0 0 48' ]] || fail "the hicolor 48x48 icon is not 48 x 48"
+fi
+echo "installed as expected into a temporary prefix"

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Starts the built pcxconv on a real X display (its own Xvfb) with a fresh configuration, checks
+# the main window's caption, position and size, moves it, leaves through the exit button and checks
+# the settings file that the exit wrote.
+# Usage: smoke_display.sh PCXCONV
+set -euo pipefail
+
+pcxconv=$1
+readonly kCaption="Korvale PCX Converter"
+readonly kClientWidth=506 kClientHeight=307
+readonly kExitButtonX=233 kExitButtonY=13   # centre of ToolButton14 in the client area
+readonly kMovedLeft=120 kMovedTop=80
+readonly kWaitSeconds=20
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/pcxconv-smoke.XXXXXX")
+xvfb_pid="" app_pid=""
+cleanup() {
+  if [[ -n $app_pid ]]; then kill "$app_pid" 2>/dev/null || true; fi
+  if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$work"/xvfb.log "$work"/pcxconv.log; do
+    [[ -s $log ]] && { echo "--- ${log##*/}:" >&2; cat "$log" >&2; }
+  done
+  exit 1
+}
+
+for tool in Xvfb xauth xdotool xwininfo mcookie; do
+  command -v "$tool" >/dev/null ||
+    fail "$tool is missing (install the packages of scripts/packages-test.txt)"
+done
+[[ -x $pcxconv ]] || fail "$pcxconv is not an executable"
+
+# A display of our own, guarded by a cookie, so no other client can reach it and we reach no other;
+# -noreset, or the server resets when the readiness probe disconnects and refuses the program.
+export XAUTHORITY="$work/Xauthority"
+: >"$XAUTHORITY"
+start_xvfb() {
+  local n
+  for ((n = 60 + $$ % 100, tries = 0; tries < 40; n++, tries++)); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    xauth -q add ":$n" MIT-MAGIC-COOKIE-1 "$(mcookie)"
+    Xvfb ":$n" -nolisten tcp -noreset -auth "$XAUTHORITY" -screen 0 1024x768x24 >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for ((i = 0; i < 50; i++)); do
+      if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+        break   # lost the race for this number, try the next
+      fi
+      if DISPLAY=":$n" xwininfo -root >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      sleep 0.2
+    done
+    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+  done
+  return 1
+}
+start_xvfb || fail "could not start Xvfb on any free display"
+
+# A first run: no settings yet, and a small home directory to list.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
+settings="$XDG_CONFIG_HOME/Tavik PCX Converter.ini"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+
+"$pcxconv" >"$work/pcxconv.log" 2>&1 &
+app_pid=$!
+
+window=""
+for ((i = 0; i < kWaitSeconds * 5; i++)); do
+  kill -0 "$app_pid" 2>/dev/null || fail "pcxconv ended before it showed its window"
+  window=$(xdotool search --onlyvisible --name "^$kCaption\$" 2>/dev/null | head -n 1) || true
+  [[ -n $window ]] && break
+  sleep 0.2
+done
+[[ -n $window ]] || fail "no visible window named \"$kCaption\" within $kWaitSeconds s"
+
+geometry() {
+  xwininfo -id "$window" |
+    awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+         /^ *Width:/ {w=$NF} /^ *Height:/ {h=$NF} END {print x, y, w, h}'
+}
+read -r x y width height < <(geometry)
+[[ "$width x $height" == "$kClientWidth x $kClientHeight" ]] ||
+  fail "client area is $width x $height, expected $kClientWidth x $kClientHeight"
+# With no window manager the first run places the window at the default 0, 0.
+[[ "$x,$y" == "0,0" ]] || fail "window at $x,$y on the first run, expected 0,0"
+
+# Move it, so the saved position shows that the exit wrote the settings.
+xdotool windowmove "$window" "$kMovedLeft" "$kMovedTop"
+for ((i = 0; i < 25; i++)); do
+  read -r x y _ < <(geometry)
+  [[ "$x,$y" == "$kMovedLeft,$kMovedTop" ]] && break
+  sleep 0.2
+done
+[[ "$x,$y" == "$kMovedLeft,$kMovedTop" ]] || fail "window did not move to $kMovedLeft,$kMovedTop"
+sleep 0.5   # let the program see its new position before it is asked to save it
+
+xdotool mousemove --window "$window" "$kExitButtonX" "$kExitButtonY" sleep 0.2 click 1
+
+status=""
+for ((i = 0; i < kWaitSeconds * 5; i++)); do
+  if ! kill -0 "$app_pid" 2>/dev/null; then
+    wait "$app_pid" && status=0 || status=$?
+    break
+  fi
+  sleep 0.2
+done
+[[ -n $status ]] || fail "pcxconv still runs $kWaitSeconds s after the exit button was clicked"
+app_pid=""
+[[ $status == 0 ]] || fail "pcxconv ended with status $status"
+
+[[ -f $settings ]] || fail "no settings file at $settings"
+expected="Left=$kMovedLeft
+Top=$kMovedTop
+VLeft=550
+VTop=0
+WView=1
+AutoSave=0
+Dir=$HOME"
+actual=$(grep -E '^(Left|Top|VLeft|VTop|WView|AutoSave|Dir)=' "$settings")
+diff <(sort <<<"$expected") <(sort <<<"$actual") >&2 ||
+  fail "settings file differs from the expected values (< expected, > written):
+$(cat "$settings")"
+echo "pcxconv showed \"$kCaption\" at $kClientWidth x $kClientHeight, left through ToolButton14" \
+     "and saved its settings"
