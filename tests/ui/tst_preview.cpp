@@ -1,0 +1,271 @@
+// The preview of a selected file: the preview box's size, the temporary BMP, saving by button and
+// automatically, the notice for an unrecognised file, the viewer window, and how often one
+// selection converts.
+#include "ui_fixture.h"
+
+#include "unit1.h"
+#include "unit2.h"
+#include "unit3.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace uitest;
+using pcx::test::Pattern;
+
+class PreviewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { PrepareApplication(); }
+    void init()
+    {
+        session_ = std::make_unique<Session>();
+        boxes_ = std::make_unique<BoxWatcher>();
+        windows_ = std::make_unique<Windows>();
+        dir_ = session_->makeDir(QStringLiteral("pictures"));
+    }
+    void cleanup()
+    {
+        windows_.reset();
+        boxes_.reset();
+        session_.reset();
+    }
+
+    void previewSize_data();
+    void previewSize();
+    void saveImageWritesCurrentPicture();
+    void saveImageBeforeAnyPreview();
+    void saveImageWithEmptyName();
+    void unrecognisedKeepsPreview();
+    void autoSaveBesideSource();
+    void autoSaveNeverOverSource();
+    void viewerClosedAndReopened();
+    void conversionsPerClick();
+
+private:
+    [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
+    // Lists the pictures' directory, as entering it does.
+    void enter() { Form1->ui.DirectoryListBox1->setDirectory(dir_); }
+
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<BoxWatcher> boxes_;
+    std::unique_ptr<Windows> windows_;
+    QString dir_;
+};
+
+void PreviewTest::previewSize_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("k");
+    QTest::addColumn<QSize>("shown");
+    QTest::newRow("100x50") << 100 << 50 << 1 << QSize(100, 50);
+    QTest::newRow("196x206") << 196 << 206 << 1 << QSize(196, 206);
+    QTest::newRow("197x100") << 197 << 100 << 1 << QSize(200, 102);
+    QTest::newRow("100x207") << 100 << 207 << 1 << QSize(97, 200);
+    QTest::newRow("400x400") << 400 << 400 << 1 << QSize(200, 200);
+    QTest::newRow("300x150") << 300 << 150 << 1 << QSize(200, 100);
+    QTest::newRow("400x5") << 400 << 5 << 1 << QSize(200, 2);
+    QTest::newRow("400x3") << 400 << 3 << 1 << QSize(200, 2);
+    QTest::newRow("224x42") << 224 << 42 << 1 << QSize(200, 37);
+    QTest::newRow("240x3") << 240 << 3 << 1 << QSize(200, 2);
+    QTest::newRow("24-bit 5x3") << 5 << 3 << 3 << QSize(5, 3);
+    QTest::newRow("24-bit 250x20") << 250 << 20 << 3 << QSize(200, 16);
+}
+
+void PreviewTest::previewSize()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, k);
+    QFETCH(QSize, shown);
+    const QByteArray expected = WriteLod(file(QStringLiteral("pic.pcx")), Pattern(width, height, k));
+    enter();
+    QVERIFY(ClickFile(QStringLiteral("pic.pcx")));
+
+    QCOMPARE(Panels(), (QStringList{file(QStringLiteral("pic.pcx")), QString::number(width),
+                                    QString::number(height), QString::number(width * height * k)}));
+    QCOMPARE(Form1->ui.Edit3->text(), file(QStringLiteral("pic.bmp")));
+    QCOMPARE(Form1->ui.Image1->size(), shown);
+    QCOMPARE(Form1->ui.Image1->pos(), QPoint(2, 2));
+    QVERIFY(Form1->ui.Image2->isHidden());
+    QCOMPARE(Form1->ui.ProgressBar1->value(), 100);
+    QCOMPARE(FileBytes(TForm1::TemporaryFileName()), expected);
+    QVERIFY(TForm1::TemporaryFileName().startsWith(session_->runtime() + QLatin1Char('/')));
+    QCOMPARE(Form2->image().size(), QSize(width, height));
+    QCOMPARE(Form1->ui.Image1->pixmap().size(), QSize(width, height));
+    // The viewer (ToolButton6 down at first run) shows the picture with its margins.
+    QVERIFY(Form2->isVisible());
+    QCOMPARE(Form2->frameGeometry().size(), QSize(width + 10, height + 30));
+    QVERIFY(!QFile::exists(file(QStringLiteral("pic.bmp"))));
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void PreviewTest::saveImageWritesCurrentPicture()
+{
+    const QByteArray expected = WriteLod(file(QStringLiteral("a.pcx")), Pattern(3, 2, 1));
+    enter();
+    QVERIFY(ClickFile(QStringLiteral("a.pcx")));
+    QCOMPARE(expected.size(), 1086);
+    Click(Form1->ui.ToolButton1);
+    QCOMPARE(FileBytes(file(QStringLiteral("a.bmp"))), expected);
+
+    // A name typed by the user is honoured as it stands; a relative one means the listed directory.
+    Form1->ui.Edit3->setText(QStringLiteral("typed.out"));
+    Click(Form1->ui.ToolButton1);
+    QCOMPARE(FileBytes(file(QStringLiteral("typed.out"))), expected);
+
+    // After a change of directory the current picture is still saved under Edit3.
+    const QString other = session_->makeDir(QStringLiteral("other"));
+    Form1->ui.DirectoryListBox1->setDirectory(other);
+    QVERIFY(Panels().at(0).isEmpty());
+    QCOMPARE(Panels().at(1), QStringLiteral("3"));
+    Form1->ui.Edit3->setText(QDir(other).filePath(QStringLiteral("kept.bmp")));
+    Click(Form1->ui.ToolButton1);
+    QCOMPARE(FileBytes(QDir(other).filePath(QStringLiteral("kept.bmp"))), expected);
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void PreviewTest::saveImageBeforeAnyPreview()
+{
+    Form1->ui.Edit3->setText(file(QStringLiteral("nothing.bmp")));
+    Click(Form1->ui.ToolButton1);
+    QTest::qWait(50);
+    QVERIFY(!QFile::exists(file(QStringLiteral("nothing.bmp"))));
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void PreviewTest::saveImageWithEmptyName()
+{
+    WriteLod(file(QStringLiteral("a.pcx")), Pattern(4, 4, 1));
+    enter();
+    QVERIFY(ClickFile(QStringLiteral("a.pcx")));
+    Form1->ui.Edit3->clear();
+    Click(Form1->ui.ToolButton1);
+    QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Cannot create file ")});
+}
+
+void PreviewTest::unrecognisedKeepsPreview()
+{
+    const QByteArray expected = WriteLod(file(QStringLiteral("a.pcx")), Pattern(30, 20, 1));
+    WriteBytes(file(QStringLiteral("b.pcx")), Bytes(pcx::test::LodHeader(5, 7, 9)) + QByteArray(40, 'z'));
+    enter();
+    QVERIFY(ClickFile(QStringLiteral("a.pcx")));
+    const QImage picture = Form2->image();
+    const QSize viewer = Form2->size();
+
+    QVERIFY(ClickFile(QStringLiteral("b.pcx")));
+    QVERIFY(Form1->ui.Image2->isVisible());
+    QCOMPARE(Panels(), (QStringList{file(QStringLiteral("b.pcx")), "7", "9", "5"}));
+    QCOMPARE(Form1->ui.Edit3->text(), file(QStringLiteral("b.bmp")));
+    QCOMPARE(Form1->ui.Image1->size(), QSize(30, 20));
+    QCOMPARE(Form1->ui.Image1->pixmap().size(), QSize(30, 20));
+    QCOMPARE(Form2->image(), picture);
+    QCOMPARE(Form2->size(), viewer);
+    QCOMPARE(FileBytes(TForm1::TemporaryFileName()), expected);
+    // Saving now writes the previous picture under the new name.
+    Click(Form1->ui.ToolButton1);
+    QCOMPARE(FileBytes(file(QStringLiteral("b.bmp"))), expected);
+
+    // The next recognised file hides the notice again.
+    QVERIFY(ClickFile(QStringLiteral("a.pcx")));
+    QVERIFY(Form1->ui.Image2->isHidden());
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void PreviewTest::autoSaveBesideSource()
+{
+    const QByteArray a = WriteLod(file(QStringLiteral("a.pcx")), Pattern(6, 5, 1));
+    const QByteArray b = WriteLod(file(QStringLiteral("b.pcx")), Pattern(5, 6, 3, 2));
+    enter();
+    Click(Form1->ui.ToolButton8);
+    QVERIFY(Form1->ui.ToolButton8->isChecked());
+    QVERIFY(ClickFile(QStringLiteral("a.pcx")));
+    QCOMPARE(FileBytes(file(QStringLiteral("a.bmp"))), a);
+    QVERIFY(!QFile::exists(file(QStringLiteral("b.bmp"))));
+    QVERIFY(ClickFile(QStringLiteral("b.pcx")));
+    QCOMPARE(FileBytes(file(QStringLiteral("b.bmp"))), b);
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void PreviewTest::autoSaveNeverOverSource()
+{
+    // 24-bit, so that its conversion needs no colour table from the source.
+    const pcx::test::Picture picture = Pattern(4, 3, 3);
+    const QByteArray expected = WriteLod(file(QStringLiteral("x.bmp")), picture);
+    const QByteArray source = FileBytes(file(QStringLiteral("x.bmp")));
+    enter();
+    ChooseFilter(4);
+    Click(Form1->ui.ToolButton8);
+    QVERIFY(ClickFile(QStringLiteral("x.bmp")));
+    QCOMPARE(Form1->ui.Edit3->text(), file(QStringLiteral("x.bmp")));
+    // Previewed, but the source is left as it was.
+    QCOMPARE(FileBytes(TForm1::TemporaryFileName()), expected);
+    QCOMPARE(FileBytes(file(QStringLiteral("x.bmp"))), source);
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void PreviewTest::viewerClosedAndReopened()
+{
+    WriteLod(file(QStringLiteral("a.pcx")), Pattern(40, 30, 1));
+    WriteLod(file(QStringLiteral("b.pcx")), Pattern(60, 50, 3));
+    enter();
+    QVERIFY(ClickFile(QStringLiteral("a.pcx")));
+    QVERIFY(Form2->isVisible());
+    QCOMPARE(Form2->frameGeometry().size(), QSize(50, 60));
+    Form2->move(321, 123);
+
+    Click(Form1->ui.ToolButton11);
+    QVERIFY(Form3->isVisible());
+    QVERIFY(Form2->close());
+    QVERIFY(!Form2->isVisible());
+    QVERIFY(!Form1->ui.ToolButton6->isChecked());
+    QVERIFY(Form1->isVisible());
+    QVERIFY(Form3->isVisible());
+
+    // With the button up a new picture leaves the viewer hidden.
+    QVERIFY(ClickFile(QStringLiteral("b.pcx")));
+    QVERIFY(!Form2->isVisible());
+
+    Click(Form1->ui.ToolButton6);
+    QVERIFY(Form1->ui.ToolButton6->isChecked());
+    QVERIFY(Form2->isVisible());
+    QCOMPARE(Form2->pos(), QPoint(321, 123));
+    QCOMPARE(Form2->frameGeometry().size(), QSize(70, 80));
+    QCOMPARE(Form2->image().size(), QSize(60, 50));
+    QCOMPARE(Form2->ui.Image1->pixmap().size(), QSize(60, 50));
+
+    // Raising the button by a click hides the viewer again.
+    Click(Form1->ui.ToolButton6);
+    QVERIFY(!Form2->isVisible());
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void PreviewTest::conversionsPerClick()
+{
+    for (const char *name : {"a.pcx", "b.pcx", "c.pcx"})
+        WriteLod(file(QString::fromLatin1(name)), Pattern(8, 8, 1));
+    enter();
+    int conversions = 0;
+    connect(Form1->ui.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value == 100)
+            ++conversions;
+    });
+    const auto click = [&](const char *name) {
+        conversions = 0;
+        return ClickFile(QString::fromLatin1(name)) ? conversions : -1;
+    };
+    QCOMPARE(click("a.pcx"), 1); // the first item after a re-reading
+    QCOMPARE(click("b.pcx"), 2); // another item: click and change
+    QCOMPARE(click("b.pcx"), 1); // the selected item again
+    QCOMPARE(click("c.pcx"), 2);
+    Form1->ui.DirectoryListBox1->setDirectory(session_->root());
+    Form1->ui.DirectoryListBox1->setDirectory(dir_);
+    QCOMPARE(click("b.pcx"), 2); // not the first item after a re-reading
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+QTEST_MAIN(PreviewTest)
+#include "tst_preview.moc"

@@ -1,0 +1,160 @@
+// The settings as the windows use them: the first run's defaults, values kept across a close and
+// a new start, deleting the key, and a wrong-typed value ending the main window's creation step.
+#include "ui_fixture.h"
+
+#include "guard.h"
+#include "unit1.h"
+#include "unit2.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace uitest;
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { PrepareApplication(); }
+    void init()
+    {
+        session_ = std::make_unique<Session>();
+        boxes_ = std::make_unique<BoxWatcher>();
+    }
+    void cleanup()
+    {
+        windows_.reset();
+        boxes_.reset();
+        session_.reset();
+    }
+
+    void firstRunWritesDefaults();
+    void valuesSurviveClose();
+    void deletedKeyIsNotSaved();
+    void wrongTypeSkipsRestOfStep_data();
+    void wrongTypeSkipsRestOfStep();
+
+private:
+    // Converts a small picture so that the temporary file exists.
+    void preview();
+
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<BoxWatcher> boxes_;
+    std::unique_ptr<Windows> windows_;
+};
+
+void SettingsTest::preview()
+{
+    const QString dir = session_->makeDir(QStringLiteral("pictures"));
+    WriteLod(QDir(dir).filePath(QStringLiteral("a.pcx")), pcx::test::Pattern(5, 4, 1));
+    Form1->ui.DirectoryListBox1->setDirectory(dir);
+    QVERIFY(ClickFile(QStringLiteral("a.pcx")));
+    QVERIFY(QFile::exists(TForm1::TemporaryFileName()));
+}
+
+void SettingsTest::firstRunWritesDefaults()
+{
+    QVERIFY(!QFile::exists(session_->iniPath()));
+    windows_ = std::make_unique<Windows>();
+    QVERIFY(session_->iniPath().startsWith(session_->root() + QStringLiteral("/config/")));
+    QVERIFY(QFile::exists(session_->iniPath()));
+    const QStringList names{"Left", "Top", "VLeft", "VTop", "WView", "AutoSave", "Dir"};
+    const QStringList values{"0", "0", "550", "0", "1", "0", session_->home()};
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(session_->setting(names[i]).toString(), values[i]);
+    QCOMPARE(Form1->pos(), QPoint(0, 0));
+    QCOMPARE(Form2->pos(), QPoint(550, 0));
+    QVERIFY(Form1->ui.ToolButton6->isChecked());
+    QVERIFY(!Form1->ui.ToolButton8->isChecked());
+    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), session_->home());
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void SettingsTest::valuesSurviveClose()
+{
+    windows_ = std::make_unique<Windows>();
+    preview();
+    const QString sub = session_->makeDir(QStringLiteral("pictures/sub"));
+    Form1->ui.DirectoryListBox1->setDirectory(sub);
+    Click(Form1->ui.ToolButton8);
+    Click(Form1->ui.ToolButton6);
+    Form1->move(40, 50);
+    Form2->move(300, 200);
+
+    QVERIFY(Form1->close());
+    QVERIFY(!QFile::exists(TForm1::TemporaryFileName()));
+    const QStringList names{"Left", "Top", "VLeft", "VTop", "WView", "AutoSave", "Dir"};
+    const QStringList values{"40", "50", "300", "200", "0", "1", sub};
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(session_->setting(names[i]).toString(), values[i]);
+
+    windows_.reset();
+    windows_ = std::make_unique<Windows>();
+    QCOMPARE(Form1->pos(), QPoint(40, 50));
+    QCOMPARE(Form2->pos(), QPoint(300, 200));
+    QVERIFY(!Form1->ui.ToolButton6->isChecked());
+    QVERIFY(Form1->ui.ToolButton8->isChecked());
+    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), sub);
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void SettingsTest::deletedKeyIsNotSaved()
+{
+    windows_ = std::make_unique<Windows>();
+    preview();
+    Click(Form1->ui.ToolButton13);
+    QVERIFY(!QFile::exists(session_->iniPath()));
+    // Deleting again, with the key already gone, passes in silence.
+    Click(Form1->ui.ToolButton13);
+    Form1->move(70, 80);
+    QVERIFY(Form1->close());
+    QVERIFY(!QFile::exists(session_->iniPath()));
+    QVERIFY(QFile::exists(TForm1::TemporaryFileName()));
+    QVERIFY(boxes_->boxes().isEmpty());
+
+    // The next start gets the defaults again.
+    windows_.reset();
+    windows_ = std::make_unique<Windows>();
+    QCOMPARE(Form1->pos(), QPoint(0, 0));
+    QCOMPARE(session_->setting(QStringLiteral("Left")).toString(), QStringLiteral("0"));
+}
+
+void SettingsTest::wrongTypeSkipsRestOfStep_data()
+{
+    QTest::addColumn<QString>("wrong");
+    QTest::addColumn<QPoint>("form1");
+    QTest::addColumn<QPoint>("form2");
+    QTest::addColumn<bool>("applied");
+    // Form1's step stops at Top: the window keeps its design position, toggles and directory.
+    QTest::newRow("Top") << "Top" << QPoint(191, 813) << QPoint(550, 0) << false;
+    // The viewer's own step stops at VTop: it keeps its design position; Form1's step was whole.
+    QTest::newRow("VTop") << "VTop" << QPoint(33, 44) << QPoint(722, 650) << true;
+}
+
+void SettingsTest::wrongTypeSkipsRestOfStep()
+{
+    QFETCH(QString, wrong);
+    QFETCH(QPoint, form1);
+    QFETCH(QPoint, form2);
+    QFETCH(bool, applied);
+    const QString elsewhere = session_->makeDir(QStringLiteral("elsewhere"));
+    session_->writeDefaultsWith({{"Left", "33"}, {"Top", "44"}, {"WView", "0"}, {"AutoSave", "1"},
+                                 {"Dir", elsewhere}, {wrong, "abc"}});
+    windows_ = std::make_unique<Windows>();
+
+    QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Invalid data type for '%1'").arg(wrong)});
+    const BoxRecord &box = boxes_->boxes().first();
+    QCOMPARE(box.title, pcx::ui::ApplicationTitle());
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons.size(), 1);
+    QVERIFY(Form1->isVisible());
+    QCOMPARE(Form1->pos(), form1);
+    QCOMPARE(Form2->pos(), form2);
+    QCOMPARE(Form1->ui.ToolButton6->isChecked(), !applied);
+    QCOMPARE(Form1->ui.ToolButton8->isChecked(), applied);
+    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), applied ? elsewhere : session_->start());
+}
+
+QTEST_MAIN(SettingsTest)
+#include "tst_settings.moc"

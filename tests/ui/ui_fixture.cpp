@@ -1,0 +1,247 @@
+// Shared pieces of the window tests.
+#include "ui_fixture.h"
+
+#include "look.h"
+#include "settings_key.h"
+#include "guard.h"
+#include "unit1.h"
+#include "unit2.h"
+#include "unit3.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include <algorithm>
+
+namespace uitest {
+
+BoxWatcher::BoxWatcher()
+{
+    timer_.setInterval(10);
+    connect(&timer_, &QTimer::timeout, this, &BoxWatcher::poll);
+    timer_.start();
+}
+
+QStringList BoxWatcher::texts() const
+{
+    QStringList result;
+    for (const BoxRecord &box : boxes_)
+        result << box.text;
+    return result;
+}
+
+void BoxWatcher::poll()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible() || box->property("uitest-seen").toBool())
+        return;
+    box->setProperty("uitest-seen", true);
+
+    BoxRecord record{box->windowTitle(), box->icon(), box->text(), {}, {}, {}, box->windowModality()};
+    QList<QAbstractButton *> buttons = box->buttons();
+    std::sort(buttons.begin(), buttons.end(), [](QAbstractButton *a, QAbstractButton *b) {
+        return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+    });
+    for (QAbstractButton *button : buttons)
+        record.buttons << button->text();
+    if (box->defaultButton())
+        record.defaultButton = box->defaultButton()->text();
+    if (box->escapeButton())
+        record.escapeButton = box->escapeButton()->text();
+    boxes_ << record;
+
+    const QString answer = answers_.isEmpty() ? kEscape : answers_.takeFirst();
+    if (answer == kEscape) {
+        QTest::keyClick(box, Qt::Key_Escape);
+        return;
+    }
+    for (QAbstractButton *button : buttons) {
+        if (button->text() == answer) {
+            button->click();
+            return;
+        }
+    }
+    QTest::keyClick(box, Qt::Key_Escape);
+}
+
+Session::Session() : previousCwd_(QDir::currentPath())
+{
+    for (const QString &sub : {QStringLiteral("config"), QStringLiteral("runtime"), QStringLiteral("home"),
+                               QStringLiteral("start")})
+        QDir(root()).mkpath(sub);
+    QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root() + QStringLiteral("/config")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime()));
+    qputenv("HOME", QFile::encodeName(home()));
+    QDir::setCurrent(start());
+}
+
+Session::~Session()
+{
+    QDir::setCurrent(previousCwd_);
+}
+
+QString Session::iniPath() const
+{
+    return pcx::SettingsKey().path();
+}
+
+void Session::writeSettings(const QList<std::pair<QString, QString>> &values) const
+{
+    QSettings settings(iniPath(), QSettings::IniFormat);
+    settings.clear();
+    for (const auto &[name, value] : values)
+        settings.setValue(name, value);
+    settings.sync();
+}
+
+void Session::writeDefaultsWith(const QList<std::pair<QString, QString>> &changes) const
+{
+    QList<std::pair<QString, QString>> values{{"Left", "0"},  {"Top", "0"},      {"VLeft", "550"},
+                                              {"VTop", "0"},  {"WView", "1"},    {"AutoSave", "0"},
+                                              {"Dir", home()}};
+    for (const auto &[name, text] : changes)
+        for (auto &value : values)
+            if (value.first == name)
+                value.second = text;
+    writeSettings(values);
+}
+
+QVariant Session::setting(const QString &name) const
+{
+    return QSettings(iniPath(), QSettings::IniFormat).value(name);
+}
+
+QString Session::makeDir(const QString &relative) const
+{
+    QDir(root()).mkpath(relative);
+    return QDir(root()).filePath(relative);
+}
+
+Windows::Windows()
+{
+    form1_ = std::make_unique<TForm1>();
+    Form1 = form1_.get();
+    form2_ = std::make_unique<TForm2>();
+    Form2 = form2_.get();
+    pcx::ui::RunGuarded([] { Form2->FormCreate(); });
+    form3_ = std::make_unique<TForm3>();
+    Form3 = form3_.get();
+    Form1->show();
+    (void)QTest::qWaitForWindowExposed(Form1);
+}
+
+Windows::~Windows()
+{
+    Form3 = nullptr;
+    form3_.reset();
+    Form2 = nullptr;
+    form2_.reset();
+    Form1 = nullptr;
+    form1_.reset();
+}
+
+void PrepareApplication()
+{
+    pcx::ui::ApplyClassicLook(*qobject_cast<QApplication *>(QCoreApplication::instance()));
+}
+
+std::string Native(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QByteArray Bytes(const pcx::test::Bytes &bytes)
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray WriteLod(const QString &path, const pcx::test::Picture &picture)
+{
+    pcx::test::WriteFile(Native(path), pcx::test::LodPcx(picture));
+    const pcx::test::Bytes table =
+        picture.k == 1 ? pcx::test::ColourTableFromPalette(picture.palette) : pcx::test::Bytes{};
+    return Bytes(pcx::test::ExpectedBmp(picture, table));
+}
+
+namespace {
+
+bool ClickRow(QListWidget *list, int row)
+{
+    if (row < 0)
+        return false;
+    QListWidgetItem *item = list->item(row);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    return true;
+}
+
+} // namespace
+
+bool ClickFile(const QString &name)
+{
+    QListWidget *list = Form1->ui.FileListBox1;
+    for (int row = 0; row < list->count(); ++row)
+        if (list->item(row)->text() == name)
+            return ClickRow(list, row);
+    return false;
+}
+
+bool ClickDirectory(const QString &path)
+{
+    DirectoryListBox *list = Form1->ui.DirectoryListBox1;
+    for (int row = 0; row < list->count(); ++row)
+        if (list->itemPath(row) == path)
+            return ClickRow(list, row);
+    return false;
+}
+
+void ChooseFilter(int entry)
+{
+    QComboBox *combo = Form1->ui.FilterComboBox1;
+    combo->setFocus();
+    for (int step = 0; step < combo->count() && combo->currentIndex() != entry - 1; ++step)
+        QTest::keyClick(combo, combo->currentIndex() < entry - 1 ? Qt::Key_Down : Qt::Key_Up);
+}
+
+void Click(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QStringList ListedFiles()
+{
+    QStringList names;
+    for (int row = 0; row < Form1->ui.FileListBox1->count(); ++row)
+        names << Form1->ui.FileListBox1->item(row)->text();
+    return names;
+}
+
+QStringList Panels()
+{
+    const Ui::TForm1 &ui = Form1->ui;
+    return {ui.StatusPanel0->text(), ui.StatusPanel1->text(), ui.StatusPanel2->text(),
+            ui.StatusPanel3->text()};
+}
+
+} // namespace uitest

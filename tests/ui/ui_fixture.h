@@ -1,0 +1,116 @@
+// Shared pieces of the window tests: a fresh per-test environment (config, runtime directory, home,
+// working directory), the three windows built as the program builds them, a watcher that answers
+// and records the modal message boxes, and small helpers that act as the user does.
+#pragma once
+
+#include "lod_pcx.h"
+
+#include <QMessageBox>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVariant>
+
+#include <memory>
+#include <utility>
+
+class QAbstractButton;
+class TForm1;
+class TForm2;
+class TForm3;
+
+namespace uitest {
+
+// What a modal message box showed.
+struct BoxRecord {
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text;
+    QStringList buttons; // left to right as shown
+    QString defaultButton;
+    QString escapeButton;
+    Qt::WindowModality modality = Qt::NonModal;
+};
+
+// Polls for a modal message box; records each one and answers it with the next queued answer (a
+// button text, or "Escape" for the Escape key). Without a queued answer the box gets Escape, so an
+// unexpected box never hangs a test.
+class BoxWatcher : public QObject {
+public:
+    inline static const QString kEscape = QStringLiteral("Escape");
+
+    BoxWatcher();
+    void queue(const QString &answer) { answers_ << answer; }
+    [[nodiscard]] const QList<BoxRecord> &boxes() const { return boxes_; }
+    [[nodiscard]] QStringList texts() const;
+
+private:
+    void poll();
+
+    QTimer timer_;
+    QStringList answers_;
+    QList<BoxRecord> boxes_;
+};
+
+// A fresh environment: XDG_CONFIG_HOME, XDG_RUNTIME_DIR and HOME in a temporary directory, and the
+// working directory at `start`. Never the user's real configuration.
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    [[nodiscard]] QString root() const { return dir_.path(); }
+    [[nodiscard]] QString home() const { return root() + QStringLiteral("/home"); }
+    [[nodiscard]] QString start() const { return root() + QStringLiteral("/start"); }
+    [[nodiscard]] QString runtime() const { return root() + QStringLiteral("/runtime"); }
+    [[nodiscard]] QString iniPath() const;
+
+    // Writes the key file with exactly these values, as their texts.
+    void writeSettings(const QList<std::pair<QString, QString>> &values) const;
+    // The seven values a first run writes, with the named ones replaced.
+    void writeDefaultsWith(const QList<std::pair<QString, QString>> &changes) const;
+    [[nodiscard]] QVariant setting(const QString &name) const;
+
+    // A new directory under the session's root.
+    [[nodiscard]] QString makeDir(const QString &relative) const;
+
+private:
+    QTemporaryDir dir_;
+    QString previousCwd_;
+};
+
+// The three windows, created as the program's start creates them; only Form1 is shown.
+class Windows {
+public:
+    Windows();
+    ~Windows();
+    Windows(const Windows &) = delete;
+    Windows &operator=(const Windows &) = delete;
+
+private:
+    std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<TForm3> form3_;
+};
+
+// The program's own look, as its start applies it.
+void PrepareApplication();
+
+[[nodiscard]] std::string Native(const QString &path);
+[[nodiscard]] QByteArray Bytes(const pcx::test::Bytes &bytes);
+[[nodiscard]] QByteArray FileBytes(const QString &path);
+void WriteBytes(const QString &path, const QByteArray &bytes);
+// Writes the picture as a LOD PCX file and returns the BMP its conversion must give.
+QByteArray WriteLod(const QString &path, const pcx::test::Picture &picture);
+
+// User actions on Form1's controls.
+bool ClickFile(const QString &name);             // a mouse click on the file list's item
+bool ClickDirectory(const QString &path);        // a mouse click on the directory list's entry
+void ChooseFilter(int entry);                    // 1-based, by keyboard on FilterComboBox1
+void Click(QAbstractButton *button);             // a mouse click on a (tool) button
+[[nodiscard]] QStringList ListedFiles();
+[[nodiscard]] QStringList Panels();              // the four status panels
+
+} // namespace uitest
