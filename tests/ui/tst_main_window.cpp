@@ -250,9 +250,6 @@ void MainWindowTest::tabOrder()
     } while (w != ui.Edit3 && order.size() < 50);
     const QList<QWidget *> expected{ui.Edit3, ui.Edit4, ui.FileListBox1, ui.DriveComboBox1,
                                     ui.DirectoryListBox1, ui.FilterComboBox1};
-    QStringList names;
-    for (QWidget *each : order)
-        names << each->objectName();
     QCOMPARE(order, expected);
 }
 

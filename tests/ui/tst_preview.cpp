@@ -42,6 +42,7 @@ private slots:
     void autoSaveBesideSource();
     void autoSaveNeverOverSource();
     void viewerClosedAndReopened();
+    void emptyViewerBeforeAnyPreview();
     void conversionsPerClick();
 
 private:
@@ -240,6 +241,19 @@ void PreviewTest::viewerClosedAndReopened()
     // Raising the button by a click hides the viewer again.
     Click(Form1->ui.ToolButton6);
     QVERIFY(!Form2->isVisible());
+    QVERIFY(boxes_->boxes().isEmpty());
+}
+
+void PreviewTest::emptyViewerBeforeAnyPreview()
+{
+    Click(Form1->ui.ToolButton6); // down at start: this click raises it
+    QVERIFY(!Form2->isVisible());
+    Click(Form1->ui.ToolButton6);
+    QVERIFY(Form2->isVisible());
+    QVERIFY(Form2->image().isNull());
+    // 0 × 0 picture: the outer size asked for is 10 × 30, or the window system's smallest.
+    QVERIFY(Form2->frameGeometry().width() >= 10 && Form2->frameGeometry().width() <= 120);
+    QVERIFY(Form2->frameGeometry().height() >= 30 && Form2->frameGeometry().height() <= 120);
     QVERIFY(boxes_->boxes().isEmpty());
 }
 
