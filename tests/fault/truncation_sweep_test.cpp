@@ -1,0 +1,176 @@
+// Every sample and a few made pictures, cut at every length from 0 to their full size, go through
+// the header read, the classification and the conversion: each length is converted, passed over or
+// refused with "Stream read error", exactly as much of the file as is there decides which, and the
+// cut source is never changed. The BMP files the conversions give are cut the same way and must
+// load only whole.
+#include "bmp_picture.h"
+#include "bmp_writer.h"
+#include "current_file.h"
+#include "errors.h"
+#include "lod_pcx.h"
+#include "source_header.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <ostream>
+
+namespace pcx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::TempDir;
+
+constexpr std::size_t kLodHeaderSize = 12;
+constexpr std::size_t kLodPaletteSize = 768;
+constexpr std::size_t kDefTableEnd = 54 + 1024;
+
+enum class Outcome { Converted, PassedOver, Refused };
+
+struct SweepFile {
+    std::string name;
+    Bytes bytes;
+};
+
+std::vector<SweepFile> SweepFiles()
+{
+    std::vector<SweepFile> files;
+    for (const auto &entry : fs::directory_iterator(SAMPLES_DIR)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name != "README.md" && name != "generate.py")
+            files.push_back({name, test::ReadFile(entry.path())});
+    }
+    // Sorted, so that each file keeps its test name from one run to the next.
+    std::sort(files.begin(), files.end(),
+              [](const SweepFile &a, const SweepFile &b) { return a.name < b.name; });
+    files.push_back({"eight.pcx", test::LodPcx(test::Pattern(13, 7, 1), 5)});
+    files.push_back({"table.def", test::LodPcx(test::Pattern(40, 30, 1), 0, false)});
+    files.push_back({"true.PCX", test::LodPcx(test::Pattern(11, 5, 3))});
+    files.push_back({"wide.pcx", test::LodPcx(test::Pattern(8, 4, 3))});
+    return files;
+}
+
+// What a file cut to length must give, worked out from its bytes alone.
+Outcome Expected(const SweepFile &file, std::size_t length)
+{
+    if (length < kLodHeaderSize)
+        return Outcome::PassedOver; // a field that is not there whole reads as 0
+    const auto field = [&](std::size_t at) {
+        return static_cast<std::int64_t>(static_cast<std::int32_t>(
+            file.bytes[at] | file.bytes[at + 1] << 8 | file.bytes[at + 2] << 16 |
+            static_cast<std::uint32_t>(file.bytes[at + 3]) << 24));
+    };
+    const std::int64_t s = field(0), w = field(4), h = field(8);
+    if (w <= 0 || h <= 0 || (w * h != s && 3 * w * h != s))
+        return Outcome::PassedOver; // the samples' products are far from wrapping
+    const bool indexed = w * h == s;
+    std::size_t needed = kLodHeaderSize + static_cast<std::size_t>(s);
+    if (indexed)
+        needed = std::max(needed, HasPcxExtension(file.name) ? kLodPaletteSize : kDefTableEnd);
+    return length >= needed ? Outcome::Converted : Outcome::Refused;
+}
+
+void PrintTo(const SweepFile &file, std::ostream *os)
+{
+    *os << file.name;
+}
+
+// One test per file, so that CTest can spread them over the cores.
+class TruncationSweep : public testing::TestWithParam<SweepFile> {};
+
+TEST_P(TruncationSweep, EveryCutIsConvertedPassedOverOrRefused)
+{
+    TempDir dir;
+    const std::string output = dir.file("out.bmp");
+    std::size_t converted = 0;
+    {
+        const SweepFile &file = GetParam();
+        const std::string source = dir.file(file.name);
+        test::WriteFile(source, file.bytes);
+        // Cutting the one file shorter and shorter keeps the sweep to a truncate per length.
+        for (std::size_t length = file.bytes.size() + 1; length-- > 0;) {
+            fs::resize_file(source, length);
+            PlainRecord record;
+            Outcome outcome = Outcome::PassedOver;
+            std::string message;
+            try {
+                ReadSourceHeader(record, source);
+                if (IsIndexed(record)) {
+                    ConvertIndexed(record, output);
+                    outcome = Outcome::Converted;
+                } else if (IsTrueColor(record)) {
+                    ConvertTrueColor(record, output);
+                    outcome = Outcome::Converted;
+                }
+            } catch (const Error &e) {
+                outcome = Outcome::Refused;
+                message = e.what();
+            }
+            ASSERT_EQ(outcome, Expected(file, length)) << "cut at " << length << ": " << message;
+            if (outcome == Outcome::Refused) {
+                ASSERT_EQ(message, "Stream read error") << "cut at " << length;
+            }
+            ASSERT_EQ(fs::file_size(source), length);
+            if (outcome == Outcome::Converted) {
+                ++converted;
+                const Bytes cut(file.bytes.begin(),
+                                file.bytes.begin() + static_cast<std::ptrdiff_t>(length));
+                ASSERT_EQ(test::ReadFile(source), cut);
+                BmpPicture picture;
+                ASSERT_NO_THROW(picture.Load(output)) << "cut at " << length;
+                ASSERT_EQ(picture.width(), std::stoi(record.panel(Panel::Width)));
+            }
+        }
+        fs::remove(source);
+    }
+    // A picture converts at least whole, so the sweep cannot pass by converting nothing.
+    if (Expected(GetParam(), GetParam().bytes.size()) != Outcome::PassedOver) {
+        EXPECT_GE(converted, 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, TruncationSweep, testing::ValuesIn(SweepFiles()),
+                         [](const auto &info) {
+                             std::string name = std::to_string(info.index) + "_";
+                             for (const char c : info.param.name)
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+TEST(BmpTruncationSweep, AConvertedBmpLoadsOnlyWhole)
+{
+    TempDir dir;
+    for (const auto &[name, picture] :
+         {std::pair{"eight.pcx", test::Pattern(13, 7, 1)}, std::pair{"true.pcx", test::Pattern(11, 5, 3)}}) {
+        SCOPED_TRACE(name);
+        const std::string source = dir.file(name), bmp = dir.file("cut.bmp");
+        test::WriteFile(source, test::LodPcx(picture));
+        PlainRecord record;
+        ReadSourceHeader(record, source);
+        if (picture.k == 1)
+            ConvertIndexed(record, bmp);
+        else
+            ConvertTrueColor(record, bmp);
+        const std::size_t full = fs::file_size(bmp);
+        for (std::size_t length = full + 1; length-- > 0;) {
+            fs::resize_file(bmp, length);
+            BmpPicture loaded;
+            std::string message;
+            try {
+                loaded.Load(bmp);
+            } catch (const Error &e) {
+                message = e.what();
+            }
+            if (length == full)
+                ASSERT_EQ(message, "") << "the whole file does not load";
+            else
+                ASSERT_EQ(message, "Bitmap image is not valid") << "cut at " << length;
+        }
+    }
+}
+
+} // namespace
+} // namespace pcx
