@@ -303,7 +303,13 @@ void MainWindowTest::form3Texts()
     const Ui::TForm3 &ui = Form3->ui;
     QCOMPARE(ui.Label1->text(), QStringLiteral("Конвертер PCX файлов,\nвыдранных из LOD файла\nот Korvale.\n"
                                                "Version 1.02 build 040400"));
-    QVERIFY(ui.Label1->wordWrap());
+    // The four lines show as they stand: wrapping may not break one of them into two.
+    const QFontMetrics metrics(ui.Label1->font());
+    const QStringList lines = ui.Label1->text().split(u'\n');
+    for (const QString &line : lines)
+        QVERIFY2(!ui.Label1->wordWrap() || metrics.horizontalAdvance(line) <= ui.Label1->width(),
+                 qPrintable(line));
+    QVERIFY(lines.size() * metrics.lineSpacing() <= ui.Label1->height());
     QVERIFY(ui.Label1->alignment() & Qt::AlignHCenter);
     QCOMPARE(ui.Label1->font().family(), QStringLiteral("Arial"));
     QCOMPARE(ui.Label1->font().pixelSize(), 16);
