@@ -30,9 +30,18 @@ double Seconds(const timeval &value)
     return static_cast<double>(value.tv_sec) + static_cast<double>(value.tv_usec) / 1e6;
 }
 
+// A desktop session's runtime directory is a tmpfs (/run/user/UID); /dev/shm is one too, where
+// present, so the preview's temporary file is written to memory as it would be there.
+QString RuntimeTemplate()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    const QString parent = shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+    return parent + QStringLiteral("/bench-runtime-XXXXXX");
+}
+
 } // namespace
 
-TemporaryUserDirectories::TemporaryUserDirectories()
+TemporaryUserDirectories::TemporaryUserDirectories() : runtime_(RuntimeTemplate())
 {
     UseDirectory("XDG_CONFIG_HOME", config_);
     UseDirectory("XDG_RUNTIME_DIR", runtime_); // QTemporaryDir makes it 0700, as required
