@@ -80,6 +80,8 @@ private:
 TForm1::TForm1(QWidget *parent) : QWidget(parent)
 {
     ui.setupUi(this);
+    // uic keeps only the size of the form; its design position is set here.
+    move(191, 813);
     pcx::ui::UseSingleFrame(this, width(), height());
     record_ = std::make_unique<WindowRecord>(ui);
     ApplyFonts();
@@ -141,7 +143,9 @@ void TForm1::FormCreate()
 {
     const pcx::SettingsKey key;
     key.ensureKey();
-    move(key.readInteger(QStringLiteral("Left")), key.readInteger(QStringLiteral("Top")));
+    const int left = key.readInteger(QStringLiteral("Left"));
+    const int top = key.readInteger(QStringLiteral("Top"));
+    move(left, top);
     ui.ToolButton6->setChecked(key.readBoolean(QStringLiteral("WView")));
     ui.ToolButton8->setChecked(key.readBoolean(QStringLiteral("AutoSave")));
     const QString dir = key.readText(QStringLiteral("Dir"));

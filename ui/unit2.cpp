@@ -14,6 +14,8 @@ TForm2 *Form2 = nullptr;
 TForm2::TForm2(QWidget *parent) : QWidget(parent)
 {
     ui.setupUi(this);
+    // uic keeps only the size of the form; its design position is set here.
+    move(722, 650);
     pcx::ui::UseDialogFrame(this, width(), height());
     setAttribute(Qt::WA_QuitOnClose, false);
     // FormCreate runs from the program's start, inside its guard, once the window exists.
@@ -23,7 +25,9 @@ void TForm2::FormCreate()
 {
     const pcx::SettingsKey key;
     (void)key.tryOpen(); // the outcome is not looked at; the reads report a missing key
-    move(key.readInteger(QStringLiteral("VLeft")), key.readInteger(QStringLiteral("VTop")));
+    const int left = key.readInteger(QStringLiteral("VLeft"));
+    const int top = key.readInteger(QStringLiteral("VTop"));
+    move(left, top);
 }
 
 void TForm2::LoadPicture(const QString &fileName)
