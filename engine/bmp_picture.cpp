@@ -4,13 +4,11 @@
 
 #include "bmp_format.h"
 #include "errors.h"
+#include "file_io.h"
 
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <limits>
-#include <memory>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace pcx {
 
@@ -23,46 +21,16 @@ constexpr std::uint16_t kIndexedBits = 8;
 constexpr std::uint16_t kTrueColorBits = 24;
 constexpr std::uint32_t kNoCompression = 0;
 constexpr std::size_t kColourEntrySize = 4; // blue, green, red, 0
-constexpr std::size_t kMaxRowFill = 3;
-
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 Error NotValid()
 {
     return Error("Bitmap image is not valid");
 }
 
-void ReadOrReject(std::FILE *f, void *data, std::size_t size)
+void ReadOrReject(File &file, void *data, std::size_t size)
 {
-    if (size != 0 && std::fread(data, 1, size, f) != size)
+    if (file.ReadSome(data, size) != size)
         throw NotValid();
-}
-
-void SeekOrReject(std::FILE *f, std::uint64_t offset)
-{
-    if (offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max()) ||
-        std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0)
-        throw NotValid();
-}
-
-std::uint64_t SizeOrReject(std::FILE *f)
-{
-    if (std::fseek(f, 0, SEEK_END) != 0)
-        throw NotValid();
-    const long size = std::ftell(f);
-    if (size < 0)
-        throw NotValid();
-    SeekOrReject(f, 0);
-    return static_cast<std::uint64_t>(size);
-}
-
-void WriteAll(std::FILE *f, const void *data, std::size_t size)
-{
-    if (size != 0 && std::fwrite(data, 1, size, f) != size)
-        throw StreamWriteError();
 }
 
 } // namespace
@@ -76,19 +44,13 @@ std::span<const std::uint8_t> BmpPicture::row(int y) const
 
 void BmpPicture::Load(const std::string &fileName)
 {
-    // A directory opens for reading on some systems; it is no file to load.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(fileName, ignored))
-        throw CannotOpenFile(fileName);
-    const FilePtr file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
-        throw CannotOpenFile(fileName);
-
-    const std::uint64_t fileSize = SizeOrReject(file.get());
+    File file = File::OpenRead(fileName);
+    const std::uint64_t fileSize = file.Size();
     if (fileSize < bmp::kHeaderSize)
         throw NotValid();
     bmp::HeaderBytes bytes{};
-    ReadOrReject(file.get(), bytes.data(), bytes.size());
+    file.Seek(0);
+    ReadOrReject(file, bytes.data(), bytes.size());
     if (bytes[bmp::kOffMagic] != kMagic0 || bytes[bmp::kOffMagic + 1] != kMagic1)
         throw NotValid();
     const bmp::Header header = bmp::DecodeHeader(bytes);
@@ -131,17 +93,17 @@ void BmpPicture::Load(const std::string &fileName)
     picture.coloursImportant_ = header.coloursImportant;
     if (header.bitCount == kIndexedBits) {
         picture.colourTable_.assign(bmp::kColourTableSize, 0);
-        ReadOrReject(file.get(), picture.colourTable_.data(), tableEntries * kColourEntrySize);
+        ReadOrReject(file, picture.colourTable_.data(), tableEntries * kColourEntrySize);
     }
 
-    // The file holds the bottom row first; memory holds the top row first.
+    // One read of all rows; the file holds the bottom row first, memory the top row first.
+    std::vector<std::uint8_t> block(stride * height);
+    file.Seek(header.pixelOffset);
+    ReadOrReject(file, block.data(), block.size());
     picture.pixels_.resize(rowBytes * height);
-    std::array<std::uint8_t, kMaxRowFill> fill{};
-    SeekOrReject(file.get(), header.pixelOffset);
-    for (std::uint64_t n = 0; n < height; ++n) {
-        ReadOrReject(file.get(), picture.pixels_.data() + (height - 1 - n) * rowBytes, rowBytes);
-        ReadOrReject(file.get(), fill.data(), stride - rowBytes);
-    }
+    for (std::uint64_t n = 0; n < height; ++n)
+        std::copy_n(block.data() + n * stride, rowBytes,
+                    picture.pixels_.data() + (height - 1 - n) * rowBytes);
     *this = std::move(picture);
 }
 
@@ -170,20 +132,15 @@ void BmpPicture::Save(const std::string &fileName) const
     header.coloursImportant = coloursImportant_;
     const bmp::HeaderBytes bytes = bmp::EncodeHeader(header);
 
-    FilePtr file(std::fopen(fileName.c_str(), "wb"));
-    if (!file)
-        throw CannotCreateFile(fileName);
-    WriteAll(file.get(), bytes.data(), bytes.size());
+    File file = File::Create(fileName);
+    file.Write(bytes.data(), bytes.size());
     if (indexed)
-        WriteAll(file.get(), colourTable_.data(), colourTable_.size());
-    const std::array<std::uint8_t, kMaxRowFill> zeros{};
+        file.Write(colourTable_.data(), colourTable_.size());
     for (int y = height_ - 1; y >= 0; --y) {
-        WriteAll(file.get(), row(y).data(), rowBytes);
-        WriteAll(file.get(), zeros.data(), rowFill);
+        file.Write(row(y).data(), rowBytes);
+        file.WriteZeros(rowFill);
     }
-    // A full disk often shows only when the buffer is flushed.
-    if (std::fclose(file.release()) != 0)
-        throw StreamWriteError();
+    file.Close();
 }
 
 } // namespace pcx
