@@ -94,11 +94,13 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     ui.Image2->raise();
 
     // The browser controls are chained: drive -> directories -> files <- filter.
-    ui.DriveComboBox1->setDirList(ui.DirectoryListBox1);
-    ui.DirectoryListBox1->setFileList(ui.FileListBox1);
-    ui.FilterComboBox1->setFileList(ui.FileListBox1);
-    ui.FilterComboBox1->setFilter(kFilter);
-    pcx::ui::RunGuarded([this] { ui.DirectoryListBox1->setDirectory(QDir::currentPath()); });
+    pcx::ui::RunGuarded([this] {
+        ui.DriveComboBox1->setDirList(ui.DirectoryListBox1);
+        ui.DirectoryListBox1->setFileList(ui.FileListBox1);
+        ui.FilterComboBox1->setFileList(ui.FileListBox1);
+        ui.FilterComboBox1->setFilter(kFilter);
+        ui.DirectoryListBox1->setDirectory(QDir::currentPath());
+    });
 
     WireControls();
     pcx::ui::RunGuarded([this] { FormCreate(); });
