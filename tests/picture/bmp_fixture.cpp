@@ -2,10 +2,7 @@
 #include "bmp_fixture.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
-#include <random>
-#include <stdexcept>
 
 namespace pcx::test {
 
@@ -66,7 +63,7 @@ TestImage FShape(int bitCount)
     return image;
 }
 
-TestImage Pattern(int width, int height, int bitCount)
+TestImage PatternImage(int width, int height, int bitCount)
 {
     TestImage image{width, height, bitCount, {}, {}};
     if (bitCount == 8)
@@ -112,40 +109,6 @@ std::vector<std::uint8_t> BmpFile(const TestImage &image, const FileOptions &opt
         out.insert(out.end(), stride - rowBytes, 0);
     }
     return out;
-}
-
-TempDir::TempDir()
-{
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("picture_test_" + std::to_string(random()) + std::to_string(random()));
-    if (!std::filesystem::create_directory(path_))
-        throw std::runtime_error("cannot create " + path_.string());
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string TempDir::File(const std::string &name) const
-{
-    return (path_ / name).string();
-}
-
-void WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush())
-        throw std::runtime_error("cannot write " + path);
-}
-
-std::vector<std::uint8_t> ReadBytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 } // namespace pcx::test

@@ -2,9 +2,9 @@
 // that the picture class is checked against a layout it did not produce.
 #pragma once
 
+#include "lod_pcx.h"
+
 #include <cstdint>
-#include <filesystem>
-#include <string>
 #include <vector>
 
 namespace pcx::test {
@@ -25,7 +25,7 @@ inline constexpr std::uint8_t kBlueIndex = 0;
 [[nodiscard]] TestImage FShape(int bitCount);
 [[nodiscard]] bool FShapeIsSet(int x, int y);
 // A width x height picture whose every byte differs from its neighbours.
-[[nodiscard]] TestImage Pattern(int width, int height, int bitCount);
+[[nodiscard]] TestImage PatternImage(int width, int height, int bitCount);
 
 struct FileOptions {
     std::uint32_t tableEntries = 256;  // 8 bits only: how many entries stand in the file
@@ -39,21 +39,5 @@ struct FileOptions {
 // The file as the converter writes it (with the default options), fields in file order.
 [[nodiscard]] std::vector<std::uint8_t> BmpFile(const TestImage &image,
                                                 const FileOptions &options = {});
-
-// A fresh directory, removed with its contents at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    [[nodiscard]] std::string File(const std::string &name) const;
-
-private:
-    std::filesystem::path path_;
-};
-
-void WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes);
-[[nodiscard]] std::vector<std::uint8_t> ReadBytes(const std::string &path);
 
 } // namespace pcx::test

@@ -61,7 +61,7 @@ std::vector<RoundTripCase> RoundTripCases()
     for (const int bits : {8, 24}) {
         cases.push_back({FShape(bits), "F_" + std::to_string(bits)});
         for (int width = 1; width <= 8; ++width)
-            cases.push_back({Pattern(width, 3, bits),
+            cases.push_back({PatternImage(width, 3, bits),
                              "w" + std::to_string(width) + "_" + std::to_string(bits)});
     }
     return cases;
@@ -72,10 +72,10 @@ TEST_P(RoundTrip, LoadsRowsTopDownAndSavesTheSameBytes)
     const TestImage &image = GetParam().image;
     const TempDir dir;
     const std::vector<std::uint8_t> file = BmpFile(image);
-    WriteBytes(dir.File("in.bmp"), file);
+    WriteFile(dir.file("in.bmp"), file);
 
     BmpPicture picture;
-    picture.Load(dir.File("in.bmp"));
+    picture.Load(dir.file("in.bmp"));
     ASSERT_FALSE(picture.IsEmpty());
     EXPECT_EQ(picture.width(), image.width);
     EXPECT_EQ(picture.height(), image.height);
@@ -83,8 +83,8 @@ TEST_P(RoundTrip, LoadsRowsTopDownAndSavesTheSameBytes)
     EXPECT_EQ(AllRows(picture), image.rows);
     EXPECT_EQ(Table(picture), image.table);
 
-    picture.Save(dir.File("out.bmp"));
-    EXPECT_EQ(ReadBytes(dir.File("out.bmp")), file);
+    picture.Save(dir.file("out.bmp"));
+    EXPECT_EQ(ReadFile(dir.file("out.bmp")), file);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, RoundTrip, testing::ValuesIn(RoundTripCases()),
@@ -97,12 +97,12 @@ TEST(BmpPicture, SavedSizesFollowTheRowRule)
         TestImage image;
         std::uint32_t fileSize, imageSize;
     };
-    for (const Case &c : {Case{Pattern(3, 2, 8), 1086, 8}, Case{Pattern(5, 2, 24), 86, 32}}) {
-        WriteBytes(dir.File("in.bmp"), BmpFile(c.image));
+    for (const Case &c : {Case{PatternImage(3, 2, 8), 1086, 8}, Case{PatternImage(5, 2, 24), 86, 32}}) {
+        WriteFile(dir.file("in.bmp"), BmpFile(c.image));
         BmpPicture picture;
-        picture.Load(dir.File("in.bmp"));
-        picture.Save(dir.File("out.bmp"));
-        const auto bytes = ReadBytes(dir.File("out.bmp"));
+        picture.Load(dir.file("in.bmp"));
+        picture.Save(dir.file("out.bmp"));
+        const auto bytes = ReadFile(dir.file("out.bmp"));
         ASSERT_EQ(bytes.size(), c.fileSize);
         EXPECT_EQ(bytes[2] | bytes[3] << 8 | bytes[4] << 16, static_cast<int>(c.fileSize));
         EXPECT_EQ(bytes[34] | bytes[35] << 8, static_cast<int>(c.imageSize));
@@ -119,18 +119,18 @@ TEST(BmpPicture, ShortColourTableIsWidenedAndOtherFieldsAreKept)
     options.yPelsPerMeter = -1;
     options.coloursImportant = 2;
     options.gap = 6; // another writer may leave room before the rows
-    WriteBytes(dir.File("in.bmp"), BmpFile(image, options));
+    WriteFile(dir.file("in.bmp"), BmpFile(image, options));
 
     BmpPicture picture;
-    picture.Load(dir.File("in.bmp"));
+    picture.Load(dir.file("in.bmp"));
     EXPECT_EQ(AllRows(picture), image.rows);
     std::fill(image.table.begin() + 8, image.table.end(), 0);
     EXPECT_EQ(Table(picture), image.table);
 
-    picture.Save(dir.File("out.bmp"));
+    picture.Save(dir.file("out.bmp"));
     options.tableEntries = 256;
     options.gap = 0;
-    EXPECT_EQ(ReadBytes(dir.File("out.bmp")), BmpFile(image, options));
+    EXPECT_EQ(ReadFile(dir.file("out.bmp")), BmpFile(image, options));
 }
 
 TEST(BmpPicture, TrueColorKeepsResolutionAndColoursUsed)
@@ -142,26 +142,26 @@ TEST(BmpPicture, TrueColorKeepsResolutionAndColoursUsed)
     options.coloursUsed = 7;
     options.coloursImportant = 3;
     const auto file = BmpFile(FShape(24), options);
-    WriteBytes(dir.File("in.bmp"), file);
+    WriteFile(dir.file("in.bmp"), file);
     BmpPicture picture;
-    picture.Load(dir.File("in.bmp"));
+    picture.Load(dir.file("in.bmp"));
     EXPECT_TRUE(picture.colourTable().empty());
-    picture.Save(dir.File("out.bmp"));
-    EXPECT_EQ(ReadBytes(dir.File("out.bmp")), file);
+    picture.Save(dir.file("out.bmp"));
+    EXPECT_EQ(ReadFile(dir.file("out.bmp")), file);
 }
 
 TEST(BmpPicture, LoadReplacesAPictureOfTheOtherDepth)
 {
     const TempDir dir;
-    WriteBytes(dir.File("8.bmp"), BmpFile(FShape(8)));
-    WriteBytes(dir.File("24.bmp"), BmpFile(Pattern(3, 2, 24)));
+    WriteFile(dir.file("8.bmp"), BmpFile(FShape(8)));
+    WriteFile(dir.file("24.bmp"), BmpFile(PatternImage(3, 2, 24)));
     BmpPicture picture;
-    picture.Load(dir.File("8.bmp"));
-    picture.Load(dir.File("24.bmp"));
+    picture.Load(dir.file("8.bmp"));
+    picture.Load(dir.file("24.bmp"));
     EXPECT_EQ(picture.bitCount(), 24);
     EXPECT_EQ(picture.width(), 3);
     EXPECT_TRUE(picture.colourTable().empty());
-    EXPECT_EQ(AllRows(picture), Pattern(3, 2, 24).rows);
+    EXPECT_EQ(AllRows(picture), PatternImage(3, 2, 24).rows);
 }
 
 void Put32At(std::vector<std::uint8_t> &b, std::size_t at, std::uint32_t v)
@@ -264,15 +264,15 @@ class BrokenFile : public testing::TestWithParam<BrokenCase> {};
 TEST_P(BrokenFile, FailsAndKeepsThePreviousPicture)
 {
     const TempDir dir;
-    const TestImage previous = Pattern(3, 2, 8);
-    WriteBytes(dir.File("good.bmp"), BmpFile(previous));
+    const TestImage previous = PatternImage(3, 2, 8);
+    WriteFile(dir.file("good.bmp"), BmpFile(previous));
     std::vector<std::uint8_t> bytes = BmpFile(FShape(GetParam().bitCount));
     GetParam().breakIt(bytes);
-    WriteBytes(dir.File("bad.bmp"), bytes);
+    WriteFile(dir.file("bad.bmp"), bytes);
 
     BmpPicture picture;
-    picture.Load(dir.File("good.bmp"));
-    EXPECT_EQ(MessageOf([&] { picture.Load(dir.File("bad.bmp")); }), kNotValid);
+    picture.Load(dir.file("good.bmp"));
+    EXPECT_EQ(MessageOf([&] { picture.Load(dir.file("bad.bmp")); }), kNotValid);
     EXPECT_EQ(picture.width(), 3);
     EXPECT_EQ(picture.height(), 2);
     EXPECT_EQ(picture.bitCount(), 8);
@@ -286,10 +286,10 @@ INSTANTIATE_TEST_SUITE_P(Files, BrokenFile, testing::ValuesIn(BrokenCases()),
 TEST(BmpPicture, MissingFileOrDirectoryCannotBeOpened)
 {
     const TempDir dir;
-    WriteBytes(dir.File("good.bmp"), BmpFile(FShape(24)));
+    WriteFile(dir.file("good.bmp"), BmpFile(FShape(24)));
     BmpPicture picture;
-    picture.Load(dir.File("good.bmp"));
-    for (const std::string &name : {dir.File("missing.bmp"), dir.File("")}) {
+    picture.Load(dir.file("good.bmp"));
+    for (const std::string &name : {dir.file("missing.bmp"), dir.file("")}) {
         EXPECT_EQ(MessageOf([&] { picture.Load(name); }), "Cannot open file " + name);
     }
     EXPECT_EQ(MessageOf([&] { picture.Load(""); }), "Cannot open file ");
@@ -299,11 +299,11 @@ TEST(BmpPicture, MissingFileOrDirectoryCannotBeOpened)
 TEST(BmpPicture, SaveFailures)
 {
     const TempDir dir;
-    WriteBytes(dir.File("good.bmp"), BmpFile(FShape(8)));
+    WriteFile(dir.file("good.bmp"), BmpFile(FShape(8)));
     BmpPicture picture;
-    picture.Load(dir.File("good.bmp"));
+    picture.Load(dir.file("good.bmp"));
 
-    const std::string missing = dir.File("no/such/dir/out.bmp");
+    const std::string missing = dir.file("no/such/dir/out.bmp");
     EXPECT_EQ(MessageOf([&] { picture.Save(missing); }), "Cannot create file " + missing);
     EXPECT_EQ(MessageOf([&] { picture.Save(""); }), "Cannot create file ");
     if (std::filesystem::exists("/dev/full")) {
@@ -314,8 +314,8 @@ TEST(BmpPicture, SaveFailures)
 TEST(BmpPicture, EmptyPictureSavesNothing)
 {
     const TempDir dir;
-    BmpPicture().Save(dir.File("out.bmp"));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("out.bmp")));
+    BmpPicture().Save(dir.file("out.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.bmp")));
 }
 
 } // namespace

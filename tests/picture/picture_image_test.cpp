@@ -15,9 +15,9 @@ namespace {
 
 BmpPicture Loaded(const TempDir &dir, const TestImage &image)
 {
-    WriteBytes(dir.File("in.bmp"), BmpFile(image));
+    WriteFile(dir.file("in.bmp"), BmpFile(image));
     BmpPicture picture;
-    picture.Load(dir.File("in.bmp"));
+    picture.Load(dir.file("in.bmp"));
     return picture;
 }
 
@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, FImage, testing::Values(8, 24));
 TEST(PictureImage, IndexedImageCarriesTheWholeColourTable)
 {
     const TempDir dir;
-    const TestImage source = Pattern(3, 2, 8);
+    const TestImage source = PatternImage(3, 2, 8);
     const QImage image = ToQImage(Loaded(dir, source));
     ASSERT_EQ(image.colorCount(), 256);
     for (int i = 0; i < 256; ++i) {
@@ -64,9 +64,9 @@ TEST_P(AgreesWithQtReader, OnTheSavedFile)
 {
     const auto [width, bits] = GetParam();
     const TempDir dir;
-    const BmpPicture picture = Loaded(dir, Pattern(width, 3, bits));
-    picture.Save(dir.File("out.bmp"));
-    QImageReader reader(QString::fromStdString(dir.File("out.bmp")), "bmp");
+    const BmpPicture picture = Loaded(dir, PatternImage(width, 3, bits));
+    picture.Save(dir.file("out.bmp"));
+    QImageReader reader(QString::fromStdString(dir.file("out.bmp")), "bmp");
     const QImage fromQt = reader.read();
     ASSERT_FALSE(fromQt.isNull()) << reader.errorString().toStdString();
     EXPECT_EQ(ToQImage(picture).convertToFormat(QImage::Format_RGB32),
