@@ -7,6 +7,7 @@
 #include "file_io.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -97,12 +98,13 @@ void BmpPicture::Load(const std::string &fileName)
     }
 
     // One read of all rows; the file holds the bottom row first, memory the top row first.
-    std::vector<std::uint8_t> block(stride * height);
+    const std::size_t blockSize = stride * height;
+    const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(blockSize);
     file.Seek(header.pixelOffset);
-    ReadOrReject(file, block.data(), block.size());
+    ReadOrReject(file, block.get(), blockSize);
     picture.pixels_.resize(rowBytes * height);
     for (std::uint64_t n = 0; n < height; ++n)
-        std::copy_n(block.data() + n * stride, rowBytes,
+        std::copy_n(block.get() + n * stride, rowBytes,
                     picture.pixels_.data() + (height - 1 - n) * rowBytes);
     *this = std::move(picture);
 }

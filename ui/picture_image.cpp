@@ -15,7 +15,6 @@ constexpr int kBlue = 0;
 constexpr int kGreen = 1;
 constexpr int kRed = 2;
 constexpr int kEntrySize = 4;
-constexpr int kPixelSize = 3;
 
 QImage IndexedImage(const pcx::BmpPicture &picture)
 {
@@ -37,17 +36,13 @@ QImage IndexedImage(const pcx::BmpPicture &picture)
 
 QImage TrueColorImage(const pcx::BmpPicture &picture)
 {
-    QImage image(picture.width(), picture.height(), QImage::Format_RGB888);
+    // The picture's pixels are blue, green, red: Qt's BGR888 takes them as they are.
+    QImage image(picture.width(), picture.height(), QImage::Format_BGR888);
     if (image.isNull())
         return {};
     for (int y = 0; y < picture.height(); ++y) {
         const auto row = picture.row(y);
-        uchar *out = image.scanLine(y);
-        for (std::size_t i = 0; i < row.size(); i += kPixelSize) {
-            out[i] = row[i + kRed];
-            out[i + 1] = row[i + kGreen];
-            out[i + 2] = row[i + kBlue];
-        }
+        std::memcpy(image.scanLine(y), row.data(), row.size());
     }
     return image;
 }

@@ -53,7 +53,10 @@ public:
     void setPanel(pcx::Panel which, const std::string &text) override
     {
         QLabel *label = panels_[static_cast<int>(which)];
-        label->setText(ToQt(text));
+        const QString shown = ToQt(text);
+        if (label->text() == shown)
+            return;
+        label->setText(shown);
         label->repaint();
     }
     std::string outputName() const override { return FromQt(ui_.Edit3->text()); }
@@ -64,10 +67,8 @@ public:
     }
     void setProgress(int value) override
     {
-        if (ui_.ProgressBar1->value() == value)
-            return;
+        // The bar repaints itself at once when its value changes.
         ui_.ProgressBar1->setValue(value);
-        ui_.ProgressBar1->repaint();
     }
 
 private:
@@ -215,7 +216,7 @@ void TForm1::FileListBox1Change()
     const pcx::PictureSize size = pcx::PreviewSize(pcx::PanelInteger(rec, pcx::Panel::Width),
                                                    pcx::PanelInteger(rec, pcx::Panel::Height));
     ui.Image1->resize(size.width, size.height);
-    ui.Image1->setPixmap(QPixmap::fromImage(Form2->image()));
+    ui.Image1->setPixmap(Form2->pixmap());
 
     if (ui.ToolButton6->isChecked()) {
         if (!Form2->isVisible()) {

@@ -36,7 +36,8 @@ void TForm2::LoadPicture(const QString &fileName)
     loaded.Load(QFile::encodeName(fileName).toStdString());
     picture_ = std::move(loaded);
     image_ = ToQImage(picture_);
-    ui.Image1->setPixmap(QPixmap::fromImage(image_));
+    pixmap_ = QPixmap::fromImage(image_);
+    ui.Image1->setPixmap(pixmap_);
 }
 
 void TForm2::closeEvent(QCloseEvent *event)

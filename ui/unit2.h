@@ -5,6 +5,7 @@
 #include "ui_unit2.h"
 
 #include <QImage>
+#include <QPixmap>
 #include <QWidget>
 
 class TForm2 : public QWidget {
@@ -17,6 +18,8 @@ public:
     // The current picture: empty until the first successful preview.
     [[nodiscard]] const pcx::BmpPicture &picture() const { return picture_; }
     [[nodiscard]] const QImage &image() const { return image_; }
+    // The picture as drawn; the preview box shares it.
+    [[nodiscard]] const QPixmap &pixmap() const { return pixmap_; }
     // Loads the file as the current picture and shows it in Image1; a failed load changes nothing.
     void LoadPicture(const QString &fileName);
 
@@ -30,6 +33,7 @@ protected:
 private:
     pcx::BmpPicture picture_;
     QImage image_;
+    QPixmap pixmap_;
 };
 
 extern TForm2 *Form2;

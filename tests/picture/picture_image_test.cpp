@@ -33,7 +33,7 @@ TEST_P(FImage, RedFOnBlueTheRightWayUp)
     const TempDir dir;
     const QImage image = ToQImage(Loaded(dir, FShape(GetParam())));
     ASSERT_EQ(image.size(), QSize(5, 7));
-    EXPECT_EQ(image.format(), GetParam() == 8 ? QImage::Format_Indexed8 : QImage::Format_RGB888);
+    EXPECT_EQ(image.format(), GetParam() == 8 ? QImage::Format_Indexed8 : QImage::Format_BGR888);
     const QRgb red = qRgb(255, 0, 0);
     const QRgb blue = qRgb(0, 0, 255);
     for (int y = 0; y < 7; ++y)
