@@ -527,9 +527,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, NotARegularFile, testing::ValuesIn(kOddSources),
 
 // The picture is loaded from the temporary file, which is in a directory only its user can write;
 // still, a directory or FIFO there must neither load nor block.
-// KNOWN ENGINE FAULT: BmpPicture::Load and BmpPicture::Save open a FIFO with fopen, which waits
-// for a peer that never comes; the FIFO cases here and in Places/Unwritable/OutputIsAFifo fail
-// until both refuse what is no regular file, as the converter's File does.
 TEST(NotARegularFile, ThePictureDoesNotLoadADirectoryOrWaitForAFifo)
 {
     TempDir dir;
