@@ -1,51 +1,19 @@
-// Conversion of the current picture into a QImage: one copy per row, since it runs on every
-// selection.
+// Conversion of the current picture into a QImage, in one pass, since it runs on every selection.
 #include "picture_image.h"
 
 #include "bmp_picture.h"
 
-#include <QList>
 
-#include <cstring>
+#include <array>
 
 namespace {
 
-// Offsets inside a colour-table entry and a 24-bit pixel of the picture.
+// Offsets inside a colour-table entry and a 24-bit pixel of the picture: blue, green, red.
 constexpr int kBlue = 0;
 constexpr int kGreen = 1;
 constexpr int kRed = 2;
 constexpr int kEntrySize = 4;
-
-QImage IndexedImage(const pcx::BmpPicture &picture)
-{
-    QImage image(picture.width(), picture.height(), QImage::Format_Indexed8);
-    if (image.isNull())
-        return {};
-    const auto table = picture.colourTable();
-    QList<QRgb> colours;
-    colours.reserve(static_cast<qsizetype>(table.size() / kEntrySize));
-    for (std::size_t i = 0; i + kEntrySize <= table.size(); i += kEntrySize)
-        colours.append(qRgb(table[i + kRed], table[i + kGreen], table[i + kBlue]));
-    image.setColorTable(colours);
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto row = picture.row(y);
-        std::memcpy(image.scanLine(y), row.data(), row.size());
-    }
-    return image;
-}
-
-QImage TrueColorImage(const pcx::BmpPicture &picture)
-{
-    // The picture's pixels are blue, green, red: Qt's BGR888 takes them as they are.
-    QImage image(picture.width(), picture.height(), QImage::Format_BGR888);
-    if (image.isNull())
-        return {};
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto row = picture.row(y);
-        std::memcpy(image.scanLine(y), row.data(), row.size());
-    }
-    return image;
-}
+constexpr int kPixelSize = 3;
 
 } // namespace
 
@@ -53,5 +21,29 @@ QImage ToQImage(const pcx::BmpPicture &picture)
 {
     if (picture.IsEmpty())
         return {};
-    return picture.bitCount() == 8 ? IndexedImage(picture) : TrueColorImage(picture);
+    // Built straight in the screen's own 32-bit format, so that making a pixmap of it converts
+    // nothing.
+    QImage image(picture.width(), picture.height(), QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    const bool indexed = picture.bitCount() == 8;
+    std::array<QRgb, 256> colours{};
+    if (indexed) {
+        const auto table = picture.colourTable();
+        for (std::size_t i = 0; i < colours.size() && (i + 1) * kEntrySize <= table.size(); ++i)
+            colours[i] = qRgb(table[i * kEntrySize + kRed], table[i * kEntrySize + kGreen],
+                              table[i * kEntrySize + kBlue]);
+    }
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto row = picture.row(y);
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        if (indexed) {
+            for (std::size_t x = 0; x < row.size(); ++x)
+                out[x] = colours[row[x]];
+        } else {
+            for (std::size_t i = 0, x = 0; i < row.size(); i += kPixelSize, ++x)
+                out[x] = qRgb(row[i + kRed], row[i + kGreen], row[i + kBlue]);
+        }
+    }
+    return image;
 }

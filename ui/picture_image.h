@@ -7,6 +7,6 @@ namespace pcx {
 class BmpPicture;
 }
 
-// An 8-bit picture becomes Format_Indexed8 with its colour table, a 24-bit one Format_BGR888; the
-// top row comes first. An empty picture gives a null QImage.
+// Either depth becomes Format_RGB32, the top row first, 8-bit pixels looked up in the picture's
+// colour table. An empty picture gives a null QImage.
 [[nodiscard]] QImage ToQImage(const pcx::BmpPicture &picture);

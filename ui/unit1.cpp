@@ -216,9 +216,7 @@ void TForm1::FileListBox1Change()
     const pcx::PictureSize size = pcx::PreviewSize(pcx::PanelInteger(rec, pcx::Panel::Width),
                                                    pcx::PanelInteger(rec, pcx::Panel::Height));
     ui.Image1->resize(size.width, size.height);
-    // Stretched once here, nearest-neighbour as a stretched draw does, not smoothed at every paint.
-    ui.Image1->setPixmap(Form2->pixmap().scaled(size.width, size.height, Qt::IgnoreAspectRatio,
-                                                Qt::FastTransformation));
+    ui.Image1->setPixmap(Form2->pixmap());
 
     if (ui.ToolButton6->isChecked()) {
         if (!Form2->isVisible()) {
