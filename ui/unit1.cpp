@@ -12,12 +12,16 @@
 #include "unit3.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <vector>
 
 TForm1 *Form1 = nullptr;
 
@@ -37,8 +41,10 @@ QString ToQt(const std::string &text)
     return QFile::decodeName(QByteArray::fromStdString(text));
 }
 
-// The record as the window shows it: the four status panels, Edit3 and ProgressBar1. Every change
-// is painted at once, since a conversion runs without returning to the event loop.
+// The record as the window shows it: the four status panels, Edit3 and ProgressBar1. A conversion
+// runs without returning to the event loop, so changes are painted from here: at once, but at most
+// once a frame, since a screen shows no more and a batch of small files would otherwise spend its
+// time painting. What is left over is painted by the event loop when the operation ends.
 class WindowRecord final : public pcx::CurrentFileRecord {
 public:
     explicit WindowRecord(Ui::TForm1 &ui)
@@ -57,23 +63,50 @@ public:
         if (label->text() == shown)
             return;
         label->setText(shown);
-        label->repaint();
+        Changed(label);
     }
     std::string outputName() const override { return FromQt(ui_.Edit3->text()); }
     void setOutputName(const std::string &name) override
     {
-        ui_.Edit3->setText(ToQt(name));
-        ui_.Edit3->repaint();
+        const QString shown = ToQt(name);
+        if (ui_.Edit3->text() == shown)
+            return;
+        ui_.Edit3->setText(shown);
+        Changed(ui_.Edit3);
     }
     void setProgress(int value) override
     {
-        // The bar repaints itself at once when its value changes.
-        ui_.ProgressBar1->setValue(value);
+        QProgressBar *bar = ui_.ProgressBar1;
+        if (bar->value() == value)
+            return;
+        // The bar would repaint itself at once; it is painted with the others instead.
+        bar->setUpdatesEnabled(false);
+        bar->setValue(value);
+        bar->setUpdatesEnabled(true);
+        Changed(bar);
     }
 
 private:
+    static constexpr int kFrameMilliseconds = 16;
+
+    void Changed(QWidget *control)
+    {
+        if (std::find(pending_.begin(), pending_.end(), control) == pending_.end())
+            pending_.push_back(control);
+        if (frame_.isValid() && frame_.elapsed() < kFrameMilliseconds) {
+            control->update();
+            return;
+        }
+        for (QWidget *widget : pending_)
+            widget->repaint();
+        pending_.clear();
+        frame_.start();
+    }
+
     Ui::TForm1 &ui_;
     std::array<QLabel *, pcx::kPanelCount> panels_;
+    std::vector<QWidget *> pending_;
+    QElapsedTimer frame_;
 };
 
 } // namespace
