@@ -18,24 +18,17 @@ const QString kYes = QStringLiteral("&Yes");
 const QString kNo = QStringLiteral("&No");
 } // namespace
 
-class BatchTest : public QObject {
+class BatchTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
     void initTestCase() { PrepareApplication(); }
     void init()
     {
-        session_ = std::make_unique<Session>();
-        boxes_ = std::make_unique<BoxWatcher>();
-        windows_ = std::make_unique<Windows>();
+        begin();
         dir_ = session_->makeDir(QStringLiteral("batch"));
     }
-    void cleanup()
-    {
-        windows_.reset();
-        boxes_.reset();
-        session_.reset();
-    }
+    void cleanup() { end(); }
 
     void questionBox();
     void notYesChangesNothing_data();
@@ -48,9 +41,6 @@ private:
     [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
     [[nodiscard]] QStringList filesOnDisk() const { return QDir(dir_).entryList(QDir::Files, QDir::Name); }
 
-    std::unique_ptr<Session> session_;
-    std::unique_ptr<BoxWatcher> boxes_;
-    std::unique_ptr<Windows> windows_;
     QString dir_;
 };
 

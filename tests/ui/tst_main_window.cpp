@@ -11,23 +11,16 @@
 
 using namespace uitest;
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
     void initTestCase() { PrepareApplication(); }
     void init()
     {
-        session_ = std::make_unique<Session>();
-        boxes_ = std::make_unique<BoxWatcher>();
-        windows_ = std::make_unique<Windows>();
+        begin();
     }
-    void cleanup()
-    {
-        windows_.reset();
-        boxes_.reset();
-        session_.reset();
-    }
+    void cleanup() { end(); }
 
     void form1Frame();
     void controlGeometry_data();
@@ -53,9 +46,6 @@ private slots:
     void directoryErrors();
 
 private:
-    std::unique_ptr<Session> session_;
-    std::unique_ptr<BoxWatcher> boxes_;
-    std::unique_ptr<Windows> windows_;
 };
 
 void MainWindowTest::form1Frame()

@@ -14,24 +14,17 @@
 using namespace uitest;
 using pcx::test::Pattern;
 
-class PreviewTest : public QObject {
+class PreviewTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
     void initTestCase() { PrepareApplication(); }
     void init()
     {
-        session_ = std::make_unique<Session>();
-        boxes_ = std::make_unique<BoxWatcher>();
-        windows_ = std::make_unique<Windows>();
+        begin();
         dir_ = session_->makeDir(QStringLiteral("pictures"));
     }
-    void cleanup()
-    {
-        windows_.reset();
-        boxes_.reset();
-        session_.reset();
-    }
+    void cleanup() { end(); }
 
     void previewSize_data();
     void previewSize();
@@ -50,9 +43,6 @@ private:
     // Lists the pictures' directory, as entering it does.
     void enter() { Form1->ui.DirectoryListBox1->setDirectory(dir_); }
 
-    std::unique_ptr<Session> session_;
-    std::unique_ptr<BoxWatcher> boxes_;
-    std::unique_ptr<Windows> windows_;
     QString dir_;
 };
 

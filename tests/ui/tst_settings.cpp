@@ -12,22 +12,16 @@
 
 using namespace uitest;
 
-class SettingsTest : public QObject {
+class SettingsTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
     void initTestCase() { PrepareApplication(); }
     void init()
     {
-        session_ = std::make_unique<Session>();
-        boxes_ = std::make_unique<BoxWatcher>();
+        begin(false);
     }
-    void cleanup()
-    {
-        windows_.reset();
-        boxes_.reset();
-        session_.reset();
-    }
+    void cleanup() { end(); }
 
     void firstRunWritesDefaults();
     void valuesSurviveClose();
@@ -39,9 +33,6 @@ private:
     // Converts a small picture so that the temporary file exists.
     void preview();
 
-    std::unique_ptr<Session> session_;
-    std::unique_ptr<BoxWatcher> boxes_;
-    std::unique_ptr<Windows> windows_;
 };
 
 void SettingsTest::preview()

@@ -98,6 +98,29 @@ private:
 // The program's own look, as its start applies it.
 void PrepareApplication();
 
+// The base of every window test: a fresh session and a box watcher for each test function and,
+// unless a test builds them itself, the three windows; torn down in the reverse order.
+class WindowTestCase : public QObject {
+protected:
+    void begin(bool withWindows = true)
+    {
+        session_ = std::make_unique<Session>();
+        boxes_ = std::make_unique<BoxWatcher>();
+        if (withWindows)
+            windows_ = std::make_unique<Windows>();
+    }
+    void end()
+    {
+        windows_.reset();
+        boxes_.reset();
+        session_.reset();
+    }
+
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<BoxWatcher> boxes_;
+    std::unique_ptr<Windows> windows_;
+};
+
 [[nodiscard]] std::string Native(const QString &path);
 [[nodiscard]] QByteArray Bytes(const pcx::test::Bytes &bytes);
 [[nodiscard]] QByteArray FileBytes(const QString &path);
