@@ -49,34 +49,30 @@ File::File(std::FILE *f, bool buffered) : file_(f)
     }
 }
 
+File File::Open(const std::string &name, const char *mode, bool refused, Error (*error)(std::string_view),
+                bool buffered)
+{
+    if (name.empty() || refused)
+        throw error(name);
+    std::FILE *f = std::fopen(name.c_str(), mode);
+    if (!f)
+        throw error(name);
+    return File(f, buffered);
+}
+
 File File::OpenRead(const std::string &name)
 {
-    if (name.empty() || !IsRegular(name))
-        throw CannotOpenFile(name);
-    std::FILE *f = std::fopen(name.c_str(), "rb");
-    if (!f)
-        throw CannotOpenFile(name);
-    return File(f, false);
+    return Open(name, "rb", !IsRegular(name), CannotOpenFile, false);
 }
 
 File File::OpenUpdate(const std::string &name)
 {
-    if (name.empty() || WouldBlock(name))
-        throw CannotOpenFile(name);
-    std::FILE *f = std::fopen(name.c_str(), "r+b");
-    if (!f)
-        throw CannotOpenFile(name);
-    return File(f, true);
+    return Open(name, "r+b", WouldBlock(name), CannotOpenFile, true);
 }
 
 File File::Create(const std::string &name)
 {
-    if (name.empty() || WouldBlock(name))
-        throw CannotCreateFile(name);
-    std::FILE *f = std::fopen(name.c_str(), "wb");
-    if (!f)
-        throw CannotCreateFile(name);
-    return File(f, true);
+    return Open(name, "wb", WouldBlock(name), CannotCreateFile, true);
 }
 
 void File::Seek(std::uint64_t offset)

@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace pcx {
+
+class Error;
 
 class File {
 public:
@@ -44,6 +47,9 @@ private:
         void operator()(std::FILE *f) const { std::fclose(f); }
     };
     File(std::FILE *f, bool buffered);
+    // fopen with mode unless refused; either failure throws error(name).
+    static File Open(const std::string &name, const char *mode, bool refused,
+                     Error (*error)(std::string_view), bool buffered);
 
     std::unique_ptr<char[]> buffer_; // must outlive the stream, so declared first
     std::unique_ptr<std::FILE, Closer> file_;
