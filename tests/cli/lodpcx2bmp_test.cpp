@@ -1,14 +1,10 @@
 // lodpcx2bmp from the outside: what it writes, what it prints, and its exit status.
 #include "lod_pcx.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace pcx {
 namespace {
@@ -16,44 +12,10 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string &s)
+// Runs the tool in dir with the given arguments.
+test::ToolRun Tool(const TempDir &dir, const std::vector<std::string> &args)
 {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string Slurp(const std::filesystem::path &p)
-{
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-// Runs the tool in dir with the given arguments; stdin, stdout and stderr are files, not a terminal.
-Result Tool(const TempDir &dir, const std::vector<std::string> &args)
-{
-    std::string command = "cd " + Quote(dir.path().string()) + " && " + Quote(LODPCX2BMP);
-    for (const auto &a : args)
-        command += " " + Quote(a);
-    const auto out = dir.path() / ".out", err = dir.path() / ".err";
-    command += " </dev/null >" + Quote(out.string()) + " 2>" + Quote(err.string());
-    const int raw = std::system(command.c_str());
-    Result run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Slurp(out);
-    run.err = Slurp(err);
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
-    return run;
+    return test::RunTool(LODPCX2BMP, dir.path(), args);
 }
 
 bool Exists(const TempDir &dir, const std::string &name)
@@ -74,7 +36,7 @@ TEST(Lodpcx2bmp, ConvertsEachFileBesideItselfSilently)
         test::WriteFile(dir.path() / name, test::LodPcx(*picture));
         names.push_back(name);
     }
-    const Result run = Tool(dir, names);
+    const test::ToolRun run = Tool(dir, names);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
@@ -99,7 +61,7 @@ TEST(Lodpcx2bmp, SkipsWhatIsNoPictureAndGoesOn)
     test::WriteFile(dir.file("self.bmp"), self);
     test::WriteFile(dir.file("ok.pcx"), test::LodPcx(test::Pattern(2, 2, 1)));
 
-    const Result run = Tool(dir, {"text.pcx", "empty.pcx", "zero.pcx", "neg.pcx", "std.pcx", "self.bmp", "ok.pcx"});
+    const test::ToolRun run = Tool(dir, {"text.pcx", "empty.pcx", "zero.pcx", "neg.pcx", "std.pcx", "self.bmp", "ok.pcx"});
     EXPECT_EQ(run.status, 0);
     for (const char *name : {"text.pcx", "empty.pcx", "zero.pcx", "neg.pcx", "std.pcx"})
         EXPECT_NE(run.err.find(std::string("lodpcx2bmp: skipping ") + name + ": not a LOD PCX image\n"),
@@ -122,7 +84,7 @@ TEST(Lodpcx2bmp, ErrorsAreReportedWithFullStopAndStatusOne)
     test::WriteFile(dir.file("nopal.pcx"), nopal);
     test::WriteFile(dir.file("ok.pcx"), test::LodPcx(test::Pattern(3, 3, 1)));
 
-    const Result run = Tool(dir, {"missing.pcx", "cut.pcx", "nopal.pcx", "ok.pcx"});
+    const test::ToolRun run = Tool(dir, {"missing.pcx", "cut.pcx", "nopal.pcx", "ok.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "lodpcx2bmp: Cannot open file missing.pcx.\n"
                        "lodpcx2bmp: Stream read error.\n"
@@ -131,7 +93,7 @@ TEST(Lodpcx2bmp, ErrorsAreReportedWithFullStopAndStatusOne)
     EXPECT_EQ(test::ReadFile(dir.file("cut.pcx")), cut);
     EXPECT_EQ(test::ReadFile(dir.file("nopal.pcx")), nopal);
 
-    const Result create = Tool(dir, {"-o", "no/dir/x.bmp", "ok.pcx"});
+    const test::ToolRun create = Tool(dir, {"-o", "no/dir/x.bmp", "ok.pcx"});
     EXPECT_EQ(create.status, 1);
     EXPECT_EQ(create.err, "lodpcx2bmp: Cannot create file no/dir/x.bmp.\n");
 }
@@ -141,14 +103,14 @@ TEST(Lodpcx2bmp, OutputOptionNamesTheOutput)
     TempDir dir;
     const auto p = test::Pattern(5, 5, 3);
     test::WriteFile(dir.file("a.pcx"), test::LodPcx(p));
-    const Result run = Tool(dir, {"-q", "-o", "elsewhere.bmp", "a.pcx"});
+    const test::ToolRun run = Tool(dir, {"-q", "-o", "elsewhere.bmp", "a.pcx"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(test::ReadFile(dir.file("elsewhere.bmp")), test::ExpectedBmp(p, {}));
     EXPECT_FALSE(Exists(dir, "a.bmp"));
 
     // Never over the source itself.
     const Bytes source = test::ReadFile(dir.file("a.pcx"));
-    const Result self = Tool(dir, {"-o", "./a.pcx", "a.pcx"});
+    const test::ToolRun self = Tool(dir, {"-o", "./a.pcx", "a.pcx"});
     EXPECT_EQ(self.status, 0);
     EXPECT_NE(self.err.find("skipping a.pcx"), std::string::npos);
     EXPECT_EQ(test::ReadFile(dir.file("a.pcx")), source);
@@ -160,7 +122,7 @@ TEST(Lodpcx2bmp, InfoPrintsOneLinePerFileAndWritesNothing)
     test::WriteFile(dir.file("a.pcx"), test::LodPcx(test::Pattern(10, 20, 1)));
     test::WriteFile(dir.file("b.def"), test::LodPcx(test::Pattern(10, 20, 3)));
     test::WriteFile(dir.file("c.pcx"), test::LodHeader(601, 10, 20));
-    const Result run = Tool(dir, {"--info", "a.pcx", "b.def", "c.pcx", "gone.pcx"});
+    const test::ToolRun run = Tool(dir, {"--info", "a.pcx", "b.def", "c.pcx", "gone.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "a.pcx\t10\t20\t200\t8-bit\n"
                        "b.def\t10\t20\t600\t24-bit\n"
@@ -178,17 +140,17 @@ TEST(Lodpcx2bmp, UsageErrorsExitWithTwo)
         {}, {"--bogus", "a.pcx"}, {"-o", "x.bmp", "a.pcx", "a.pcx"}, {"-o"}, {"--info", "-o", "x", "a.pcx"},
     };
     for (const auto &args : cases) {
-        const Result run = Tool(dir, args);
+        const test::ToolRun run = Tool(dir, args);
         EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]);
         EXPECT_NE(run.err.find("Usage: lodpcx2bmp"), std::string::npos) << run.err;
     }
     EXPECT_FALSE(Exists(dir, "a.bmp"));
     EXPECT_FALSE(Exists(dir, "x.bmp"));
 
-    const Result help = Tool(dir, {"--help"});
+    const test::ToolRun help = Tool(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--info"), std::string::npos);
-    const Result version = Tool(dir, {"--version"});
+    const test::ToolRun version = Tool(dir, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("lodpcx2bmp ", 0), 0u);
 }

@@ -8,6 +8,7 @@
 #include "errors.h"
 #include "lod_pcx.h"
 #include "source_header.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +20,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <ostream>
-#include <sstream>
 
 namespace pcx {
 namespace {
@@ -30,6 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::Bytes;
 using test::TempDir;
+using test::ToolRun;
 
 constexpr int kTimeLimitSeconds = 10;
 constexpr std::size_t kBmpHeaderSize = 54;
@@ -38,45 +38,10 @@ constexpr int kTimedOut = 124; // the status of timeout(1) when it had to stop t
 constexpr const char *kSuccess = "<no error>";
 constexpr const char *kHang = "<did not finish>";
 
-std::string Quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string Slurp(const fs::path &p)
-{
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 // lodpcx2bmp in dir, stopped by timeout(1) if it does not end in time.
 ToolRun Tool(const TempDir &dir, const std::vector<std::string> &args)
 {
-    std::string command = "cd " + Quote(dir.path().string()) + " && timeout " +
-                          std::to_string(kTimeLimitSeconds) + " " + Quote(LODPCX2BMP);
-    for (const auto &a : args)
-        command += " " + Quote(a);
-    const auto out = dir.path() / ".out", err = dir.path() / ".err";
-    command += " </dev/null >" + Quote(out.string()) + " 2>" + Quote(err.string());
-    const int raw = std::system(command.c_str());
-    ToolRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Slurp(out);
-    run.err = Slurp(err);
-    fs::remove(out);
-    fs::remove(err);
-    return run;
+    return test::RunTool(LODPCX2BMP, dir.path(), args, kTimeLimitSeconds);
 }
 
 // Runs work in a child process and gives back the message of the error it raised, kSuccess when it
@@ -147,10 +112,10 @@ bool RanAsOrdinaryUser()
     const std::string log = logDir.file("log");
     const std::string command =
         "setpriv --reuid=nobody --regid=nogroup --clear-groups " +
-        Quote(fs::read_symlink("/proc/self/exe").string()) + " --gtest_filter=" + Quote(filter) +
-        " >" + Quote(log) + " 2>&1";
+        test::ShellQuote(fs::read_symlink("/proc/self/exe").string()) + " --gtest_filter=" + test::ShellQuote(filter) +
+        " >" + test::ShellQuote(log) + " 2>&1";
     const int raw = std::system(command.c_str());
-    const std::string output = Slurp(log);
+    const std::string output = test::ReadText(log);
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << output;
     // A filter that matched nothing would pass without testing anything.
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
