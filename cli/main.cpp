@@ -5,6 +5,8 @@
 #include "errors.h"
 #include "source_header.h"
 
+#include <pcxconv_version.h>
+
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -18,7 +20,6 @@
 namespace {
 
 constexpr const char *kProgram = "lodpcx2bmp";
-constexpr const char *kVersion = "1.02";
 constexpr const char *kUsage = "Usage: lodpcx2bmp [-o OUTPUT] [-q] FILE...\n"
                                "       lodpcx2bmp --info FILE...";
 
@@ -117,7 +118,7 @@ int main(int argc, char **argv)
     CLI::App app{"Converts LOD PCX pictures (8-bit with a palette at the end, or 24-bit) to "
                  "uncompressed BMP files. Each FILE.pcx is written to FILE.bmp beside it.",
                  kProgram};
-    app.set_version_flag("--version", std::string(kProgram) + " " + kVersion);
+    app.set_version_flag("--version", std::string(kProgram) + " " + PCXCONV_VERSION);
 
     std::vector<std::string> files;
     std::optional<std::string> output;
