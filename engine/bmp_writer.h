@@ -3,14 +3,12 @@
 // the record when it starts, opens what it needs and closes it again.
 #pragma once
 
+#include "conversion.h"
 #include "current_file.h"
 
 #include <string>
 
 namespace pcx {
-
-inline constexpr int kIndexedBytesPerPixel = 1;
-inline constexpr int kTrueColorBytesPerPixel = 3;
 
 // An 8-bit BMP: header, colour table, rows; progress 0, 10, 45, 100.
 void ConvertIndexed(CurrentFileRecord &record, const std::string &outputName);

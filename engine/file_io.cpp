@@ -105,27 +105,38 @@ void File::ReadExact(void *data, std::size_t size)
         throw StreamReadError();
 }
 
-void File::ReadExactAt(std::uint64_t offset, void *data, std::size_t size)
+std::size_t File::ReadSomeAt(std::uint64_t offset, void *data, std::size_t size)
 {
 #ifdef PCX_HAVE_PREAD
-    // One system call per row instead of a seek and a read.
+    // One system call per window of rows instead of a seek and a read.
     auto *at = static_cast<char *>(data);
-    while (size > 0) {
+    std::size_t done = 0;
+    while (done < size) {
         if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
-            throw StreamReadError();
-        const ssize_t got = ::pread(fileno(file_.get()), at, size, static_cast<off_t>(offset));
+            break; // no file of ours has bytes there
+        const ssize_t got = ::pread(fileno(file_.get()), at + done, size - done, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
+        if (got < 0)
             throw StreamReadError();
-        at += got;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
         offset += static_cast<std::uint64_t>(got);
-        size -= static_cast<std::size_t>(got);
     }
+    return done;
 #else
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max()))
+        return 0;
     Seek(offset);
-    ReadExact(data, size);
+    return ReadSome(data, size);
 #endif
+}
+
+void File::ReadExactAt(std::uint64_t offset, void *data, std::size_t size)
+{
+    if (ReadSomeAt(offset, data, size) != size)
+        throw StreamReadError();
 }
 
 void File::Write(const void *data, std::size_t size)

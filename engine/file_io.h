@@ -33,8 +33,9 @@ public:
     [[nodiscard]] std::size_t ReadSome(void *data, std::size_t size);
     // All of them or "Stream read error".
     void ReadExact(void *data, std::size_t size);
-    // One positioned read of all size bytes at offset, or "Stream read error". The stream's own
-    // position is left undefined.
+    // Positioned reads: as many bytes as the file holds at offset, up to size; or all of them, or
+    // "Stream read error". The stream's own position is left undefined.
+    [[nodiscard]] std::size_t ReadSomeAt(std::uint64_t offset, void *data, std::size_t size);
     void ReadExactAt(std::uint64_t offset, void *data, std::size_t size);
     // All of them or "Stream write error".
     void Write(const void *data, std::size_t size);

@@ -1,7 +1,7 @@
 // Reading a LOD PCX header, the output name rule and the classification.
 #include "source_header.h"
 
-#include "bmp_format.h"
+#include "byte_io.h"
 #include "file_io.h"
 
 #include <array>
@@ -32,19 +32,15 @@ bool IsSeparator(char c)
 
 void ReadSourceHeader(CurrentFileRecord &record, const std::string &fileName)
 {
-    std::array<std::uint8_t, kSourceHeaderSize> bytes{};
-    std::size_t got = 0;
+    SourceHeader header;
     {
-        File source = File::OpenRead(fileName);
-        got = source.ReadSome(bytes.data(), bytes.size());
+        File file = File::OpenRead(fileName);
+        FileSource source(file);
+        header = ReadHeader(source);
     }
-    // A field the file cannot supply whole reads as 0.
-    const auto field = [&](std::size_t offset) {
-        return got >= offset + 4 ? static_cast<std::int32_t>(bmp::Get32(&bytes[offset])) : 0;
-    };
-    record.setPanel(Panel::DataSize, std::to_string(field(0)));
-    record.setPanel(Panel::Width, std::to_string(field(4)));
-    record.setPanel(Panel::Height, std::to_string(field(8)));
+    record.setPanel(Panel::DataSize, std::to_string(header.dataSize));
+    record.setPanel(Panel::Width, std::to_string(header.width));
+    record.setPanel(Panel::Height, std::to_string(header.height));
     record.setPanel(Panel::Name, fileName);
     record.setOutputName(OutputNameFor(record.panel(Panel::Name)));
 }
@@ -80,21 +76,19 @@ bool HasPcxExtension(std::string_view name)
     return ext == ".pcx" || ext == ".PCX";
 }
 
-std::int32_t WrappedProduct(std::int32_t a, std::int32_t b)
+ColourTableRule ColourTableRuleFor(std::string_view name)
 {
-    // Unsigned arithmetic wraps by definition; the conversion back is modular since C++20.
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+    return HasPcxExtension(name) ? ColourTableRule::kPaletteAtEnd : ColourTableRule::kTableAtOffset54;
 }
 
 bool IsIndexed(std::int32_t w, std::int32_t h, std::int32_t s)
 {
-    return w > 0 && h > 0 && WrappedProduct(w, h) == s;
+    return Classify({s, w, h}).indexed;
 }
 
 bool IsTrueColor(std::int32_t w, std::int32_t h, std::int32_t s)
 {
-    // p = s / 3 exactly, compared in 64 bits so that 3 × p cannot wrap.
-    return w > 0 && h > 0 && std::int64_t{WrappedProduct(w, h)} * 3 == std::int64_t{s};
+    return Classify({s, w, h}).trueColor;
 }
 
 bool IsIndexed(const CurrentFileRecord &record)

@@ -1,6 +1,7 @@
 // Reading a LOD PCX header into the current-file record, the output name, and the classification.
 #pragma once
 
+#include "conversion.h"
 #include "current_file.h"
 
 #include <cstdint>
@@ -8,10 +9,6 @@
 #include <string_view>
 
 namespace pcx {
-
-// Offsets in a LOD PCX file.
-inline constexpr std::size_t kSourceHeaderSize = 12; // data size, width, height
-inline constexpr std::size_t kPaletteSize = 768;     // 256 × red, green, blue at the end
 
 // Reads data size, width and height into panels 3, 1 and 2, then writes the name to panel 0 and the
 // derived output name to the record. A file shorter than the header reads the fields it cannot read
@@ -26,9 +23,8 @@ void ReadSourceHeader(CurrentFileRecord &record, const std::string &fileName);
 
 // True for ".pcx" and ".PCX" only: these carry their palette in the last 768 bytes.
 [[nodiscard]] bool HasPcxExtension(std::string_view name);
-
-// Width × height wrapped to 32 bits, as the record's arithmetic does.
-[[nodiscard]] std::int32_t WrappedProduct(std::int32_t a, std::int32_t b);
+// Where a source of that name keeps its colour table.
+[[nodiscard]] ColourTableRule ColourTableRuleFor(std::string_view name);
 
 // The two tests on width w, height h and data size s; each is made on its own. Neither holds for a
 // width or height of 0 or below: such a header describes no picture.

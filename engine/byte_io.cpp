@@ -1,0 +1,60 @@
+// Sources and sinks over memory and open files.
+#include "byte_io.h"
+
+#include "errors.h"
+#include "file_io.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace pcx {
+
+void ByteSource::ReadExactAt(std::uint64_t offset, std::span<std::uint8_t> into)
+{
+    if (ReadAt(offset, into) != into.size())
+        throw StreamReadError();
+}
+
+void ByteSink::WriteZeros(std::size_t count)
+{
+    static constexpr std::array<std::uint8_t, 16> kZeros{};
+    while (count > 0) {
+        const std::size_t n = std::min(count, kZeros.size());
+        Write(std::span(kZeros).first(n));
+        count -= n;
+    }
+}
+
+std::size_t MemorySource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
+{
+    if (offset >= bytes_.size())
+        return 0;
+    const auto start = static_cast<std::size_t>(offset);
+    const std::size_t n = std::min(into.size(), bytes_.size() - start);
+    if (n > 0)
+        std::memcpy(into.data(), bytes_.data() + start, n);
+    return n;
+}
+
+void MemorySink::Write(std::span<const std::uint8_t> bytes)
+{
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+}
+
+std::size_t FileSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
+{
+    return file_.ReadSomeAt(offset, into.data(), into.size());
+}
+
+std::uint64_t FileSource::Size()
+{
+    return file_.Size();
+}
+
+void FileSink::Write(std::span<const std::uint8_t> bytes)
+{
+    file_.Write(bytes.data(), bytes.size());
+}
+
+} // namespace pcx

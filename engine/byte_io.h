@@ -1,0 +1,84 @@
+// Where the engine's bytes come from and go to: an open file or memory. The conversion core knows
+// nothing else, so the window's passes, the tools, the tests and the fuzz targets share it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace pcx {
+
+class File;
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Fills as much of into as the source holds from offset on; fewer bytes only where it ends.
+    virtual std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
+    virtual std::uint64_t Size() = 0;
+
+    // All of into, or "Stream read error".
+    void ReadExactAt(std::uint64_t offset, std::span<std::uint8_t> into);
+};
+
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // All of bytes, or "Stream write error".
+    virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+
+    void WriteZeros(std::size_t count);
+};
+
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) override;
+    std::uint64_t Size() override { return bytes_.size(); }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+class MemorySink final : public ByteSink {
+public:
+    void Write(std::span<const std::uint8_t> bytes) override;
+    [[nodiscard]] const std::vector<std::uint8_t> &bytes() const { return bytes_; }
+    [[nodiscard]] std::vector<std::uint8_t> release() { return std::move(bytes_); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+// Counts what it is given and keeps nothing: for a conversion that only has to succeed or fail.
+class DiscardSink final : public ByteSink {
+public:
+    void Write(std::span<const std::uint8_t> bytes) override { count_ += bytes.size(); }
+    [[nodiscard]] std::uint64_t count() const { return count_; }
+
+private:
+    std::uint64_t count_ = 0;
+};
+
+// An open file as a source or a sink; the file stays the caller's.
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(File &file) : file_(file) {}
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) override;
+    std::uint64_t Size() override;
+
+private:
+    File &file_;
+};
+
+class FileSink final : public ByteSink {
+public:
+    explicit FileSink(File &file) : file_(file) {}
+    void Write(std::span<const std::uint8_t> bytes) override;
+
+private:
+    File &file_;
+};
+
+} // namespace pcx

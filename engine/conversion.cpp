@@ -1,0 +1,288 @@
+// The conversion core.
+#include "conversion.h"
+
+#include "byte_io.h"
+#include "errors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace pcx {
+
+namespace {
+
+// A block copy moves at most this many bytes, and a block the source cannot supply whole is not
+// written: what a failed conversion leaves behind depends on it.
+constexpr std::uint64_t kCopyBlockSize = 61440;
+constexpr std::uint64_t kSourceColourTableOffset = 54;
+
+std::uint64_t RowOffset(const RowLayout &layout, std::uint64_t row)
+{
+    return kSourceHeaderSize + row * layout.pixelBytes;
+}
+
+// The bytes of a row, counted from its start, that whole copy blocks cover when only the first
+// `available` of them could be read.
+std::uint64_t WholeBlocks(std::uint64_t available)
+{
+    return available / kCopyBlockSize * kCopyBlockSize;
+}
+
+// Reads the rows of a layout window by window, the rows of each window in one read.
+class RowWindows {
+public:
+    RowWindows(ByteSource &source, const RowLayout &layout, ReadWindow window)
+        : source_(source), layout_(layout), windowBytes_(std::max<std::uint64_t>(window.bytes, 1))
+    {
+    }
+
+    // Whether rows must be read in pieces: one row does not fit a window.
+    [[nodiscard]] bool Wide(std::uint64_t rowSize) const { return rowSize > windowBytes_; }
+
+    // Calls visit(bytes, rowCount, got) for consecutive windows of whole rows, each window as large
+    // as rowSize allows (rowSize being what one row takes in the caller's own buffer), bottom-up or
+    // top-down. got is how many bytes of the window the source held.
+    template <typename Visit>
+    void ForEach(std::uint64_t rowSize, bool bottomUp, Visit visit)
+    {
+        const std::uint64_t perWindow = std::max<std::uint64_t>(1, windowBytes_ / rowSize);
+        buffer_.resize(static_cast<std::size_t>(std::min(perWindow, layout_.rows) * layout_.pixelBytes));
+        for (std::uint64_t done = 0; done < layout_.rows;) {
+            const std::uint64_t n = std::min(perWindow, layout_.rows - done);
+            const std::uint64_t first = bottomUp ? layout_.rows - done - n : done;
+            const auto bytes = std::span(buffer_).first(static_cast<std::size_t>(n * layout_.pixelBytes));
+            const std::size_t got = source_.ReadAt(RowOffset(layout_, first), bytes);
+            visit(std::span<const std::uint8_t>(bytes), static_cast<std::size_t>(n), got);
+            done += n;
+        }
+    }
+
+    // One row in pieces of whole copy blocks, each handed to piece() as it is read. Where the source
+    // ends, the whole blocks of what it held go out as a last piece before the error.
+    template <typename Piece>
+    void ReadWide(std::uint64_t row, Piece piece)
+    {
+        const std::uint64_t pieceBytes = std::max(WholeBlocks(windowBytes_), kCopyBlockSize);
+        buffer_.resize(static_cast<std::size_t>(pieceBytes));
+        for (std::uint64_t done = 0; done < layout_.pixelBytes;) {
+            const auto want = std::span(buffer_).first(
+                static_cast<std::size_t>(std::min(layout_.pixelBytes - done, pieceBytes)));
+            const std::size_t got = source_.ReadAt(RowOffset(layout_, row) + done, want);
+            if (got < want.size()) {
+                const std::uint64_t whole = WholeBlocks(done + got);
+                if (whole > done)
+                    piece(want.first(static_cast<std::size_t>(whole - done)));
+                throw StreamReadError();
+            }
+            piece(std::span<const std::uint8_t>(want));
+            done += got;
+        }
+    }
+
+private:
+    ByteSource &source_;
+    const RowLayout &layout_;
+    std::uint64_t windowBytes_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+// The depth a whole-file conversion writes, or why there is none.
+struct Depth {
+    int k = 0;
+    const char *skipped = nullptr;
+};
+
+Depth ChooseDepth(ByteSource &source, ColourTableRule rule, const SourceHeader &header)
+{
+    const Classification kind = Classify(header);
+    if (!kind.any())
+        return {0, kNotAnImage};
+    if (kind.indexed && kind.trueColor) {
+        // Only a product that wraps to 0 passes both; the batch writes 8-bit first, and its 24-bit
+        // picture replaces that one only when the 8-bit conversion went through.
+        DiscardSink discard;
+        discard.Write(BmpHeaderFor(header.width, header.height, kIndexedBytesPerPixel));
+        discard.Write(ReadColourTable(source, rule));
+        WriteBmpRows(source, RowLayout(header.width, header.height, kIndexedBytesPerPixel), discard);
+        return {kTrueColorBytesPerPixel, nullptr};
+    }
+    return {kind.indexed ? kIndexedBytesPerPixel : kTrueColorBytesPerPixel, nullptr};
+}
+
+template <typename Work>
+Conversion Convert(ByteSource &source, ColourTableRule rule, Work work)
+{
+    Conversion result;
+    try {
+        result.header = ReadHeader(source);
+        const Depth depth = ChooseDepth(source, rule, result.header);
+        if (depth.skipped) {
+            result.outcome = Conversion::Outcome::kSkipped;
+            result.message = depth.skipped;
+            return result;
+        }
+        result.bytesPerPixel = depth.k;
+        work(result.header, depth.k);
+        result.outcome = Conversion::Outcome::kConverted;
+    } catch (const Error &e) {
+        result.outcome = Conversion::Outcome::kFailed;
+        result.message = e.what();
+    }
+    return result;
+}
+
+} // namespace
+
+std::int32_t WrappedProduct(std::int32_t a, std::int32_t b)
+{
+    // Unsigned arithmetic wraps by definition; the conversion back is modular since C++20.
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+SourceHeader DecodeSourceHeader(std::span<const std::uint8_t> bytes)
+{
+    const auto field = [&](std::size_t offset) {
+        return bytes.size() >= offset + 4 ? static_cast<std::int32_t>(bmp::Get32(&bytes[offset])) : 0;
+    };
+    return {field(0), field(4), field(8)};
+}
+
+SourceHeader ReadHeader(ByteSource &source)
+{
+    std::array<std::uint8_t, kSourceHeaderSize> bytes{};
+    const std::size_t got = source.ReadAt(0, bytes);
+    return DecodeSourceHeader(std::span(bytes).first(got));
+}
+
+Classification Classify(const SourceHeader &h)
+{
+    if (h.width <= 0 || h.height <= 0)
+        return {};
+    const std::int32_t p = WrappedProduct(h.width, h.height);
+    // p = s / 3 exactly, compared in 64 bits so that 3 × p cannot wrap.
+    return {p == h.dataSize, std::int64_t{p} * 3 == std::int64_t{h.dataSize}};
+}
+
+RowLayout::RowLayout(std::int32_t w, std::int32_t h, int k)
+    : pixelBytes(w > 0 ? static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(k) : 0),
+      stride(bmp::RowStride(pixelBytes)), rows(h > 0 ? static_cast<std::uint64_t>(h) : 0)
+{
+}
+
+bmp::HeaderBytes BmpHeaderFor(std::int32_t w, std::int32_t h, int k)
+{
+    const auto stride = static_cast<std::uint32_t>(
+        bmp::RowStride(static_cast<std::uint32_t>(w) * static_cast<std::uint32_t>(k)));
+    const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(h);
+
+    bmp::Header header;
+    header.pixelOffset = k == kIndexedBytesPerPixel ? bmp::kIndexedPixelOffset : bmp::kTrueColorPixelOffset;
+    header.fileSize = imageSize + header.pixelOffset;
+    header.width = w;
+    header.height = h;
+    header.bitCount = static_cast<std::uint16_t>(8 * k);
+    header.imageSize = imageSize;
+    header.coloursUsed = k == kIndexedBytesPerPixel ? bmp::kColourCount : 0;
+    return bmp::EncodeHeader(header);
+}
+
+ColourTable ReadColourTable(ByteSource &source, ColourTableRule rule)
+{
+    ColourTable table{};
+    if (rule == ColourTableRule::kTableAtOffset54) {
+        source.ReadExactAt(kSourceColourTableOffset, table);
+        return table;
+    }
+    const std::uint64_t size = source.Size();
+    if (size < kPaletteSize)
+        throw StreamReadError();
+    std::array<std::uint8_t, kPaletteSize> rgb{};
+    source.ReadExactAt(size - kPaletteSize, rgb);
+    for (std::size_t i = 0; i < bmp::kColourCount; ++i) {
+        table[4 * i + 0] = rgb[3 * i + 2];
+        table[4 * i + 1] = rgb[3 * i + 1];
+        table[4 * i + 2] = rgb[3 * i + 0];
+    }
+    return table;
+}
+
+void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, ReadWindow window)
+{
+    if (layout.pixelBytes == 0)
+        return; // no bytes and no fill in any row
+    RowWindows windows(source, layout, window);
+    if (windows.Wide(layout.stride)) {
+        for (std::uint64_t row = layout.rows; row-- > 0;) {
+            windows.ReadWide(row, [&](std::span<const std::uint8_t> piece) { sink.Write(piece); });
+            sink.WriteZeros(static_cast<std::size_t>(layout.fill()));
+        }
+        return;
+    }
+    // Each window's rows are staged in BMP order, fill included, so the sink gets one write per window.
+    const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
+    const auto stride = static_cast<std::size_t>(layout.stride);
+    std::vector<std::uint8_t> staged;
+    windows.ForEach(layout.stride, true, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
+        staged.assign(n * stride, 0);
+        std::uint8_t *out = staged.data();
+        for (std::size_t i = n; i-- > 0; out += stride) {
+            const std::size_t start = i * rowBytes;
+            if (start + rowBytes > got) {
+                const auto whole = static_cast<std::size_t>(WholeBlocks(got > start ? got - start : 0));
+                std::memcpy(out, bytes.data() + start, whole);
+                sink.Write(std::span<const std::uint8_t>(staged.data(), out + whole));
+                throw StreamReadError();
+            }
+            std::memcpy(out, bytes.data() + start, rowBytes);
+        }
+        sink.Write(staged);
+    });
+}
+
+Conversion ConvertToBmp(ByteSource &source, ColourTableRule rule, ByteSink &sink, ReadWindow window)
+{
+    return Convert(source, rule, [&](const SourceHeader &h, int k) {
+        sink.Write(BmpHeaderFor(h.width, h.height, k));
+        if (k == kIndexedBytesPerPixel)
+            sink.Write(ReadColourTable(source, rule));
+        WriteBmpRows(source, RowLayout(h.width, h.height, k), sink, window);
+    });
+}
+
+Conversion ConvertWith(ByteSource &source, ColourTableRule rule, PictureEncoder &encoder, ReadWindow window)
+{
+    return Convert(source, rule, [&](const SourceHeader &h, int k) {
+        ColourTable table{};
+        if (k == kIndexedBytesPerPixel)
+            table = ReadColourTable(source, rule);
+        encoder.Begin(h.width, h.height, k,
+                      k == kIndexedBytesPerPixel ? std::span<const std::uint8_t>(table)
+                                                 : std::span<const std::uint8_t>());
+        const RowLayout layout(h.width, h.height, k);
+        RowWindows windows(source, layout, window);
+        if (windows.Wide(layout.pixelBytes)) {
+            // Encoders take whole rows; a row is only held as far as the source supplies it.
+            std::vector<std::uint8_t> row;
+            for (std::uint64_t r = 0; r < layout.rows; ++r) {
+                row.clear();
+                windows.ReadWide(r, [&](std::span<const std::uint8_t> piece) {
+                    row.insert(row.end(), piece.begin(), piece.end());
+                });
+                encoder.Row(row);
+            }
+        } else {
+            const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
+            windows.ForEach(layout.pixelBytes, false, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
+                for (std::size_t i = 0; i < n; ++i) {
+                    if ((i + 1) * rowBytes > got)
+                        throw StreamReadError();
+                    encoder.Row(bytes.subspan(i * rowBytes, rowBytes));
+                }
+            });
+        }
+        encoder.End();
+    });
+}
+
+} // namespace pcx
