@@ -1,8 +1,10 @@
 // lodpcx2bmp: converts LOD PCX pictures to BMP files from the command line, on the same engine and
 // the same record rules as the window.
-#include "bmp_writer.h"
+#include "byte_io.h"
+#include "conversion.h"
 #include "current_file.h"
 #include "errors.h"
+#include "file_io.h"
 #include "source_header.h"
 
 #include <pcxconv_version.h>
@@ -83,26 +85,25 @@ bool PrintInfo(const std::string &file)
 bool Convert(const std::string &file, const std::optional<std::string> &outputOption,
              Progress &progress)
 {
-    pcx::PlainRecord record;
+    const auto skip = [&](const std::string &reason) {
+        progress.Clear();
+        Report("skipping " + file + ": " + reason);
+        return true;
+    };
     try {
-        pcx::ReadSourceHeader(record, file);
-        const bool indexed = pcx::IsIndexed(record);
-        const bool trueColor = pcx::IsTrueColor(record);
-        if (!indexed && !trueColor) {
-            progress.Clear();
-            Report("skipping " + file + ": not a LOD PCX image");
-            return true;
-        }
-        const std::string output = outputOption.value_or(record.outputName());
-        if (pcx::IsOwnOutput(file, output)) {
-            progress.Clear();
-            Report("skipping " + file + ": the output would replace the file itself");
-            return true;
-        }
-        if (indexed)
-            pcx::ConvertIndexed(record, output);
-        if (trueColor)
-            pcx::ConvertTrueColor(record, output);
+        pcx::File sourceFile = pcx::File::OpenRead(file);
+        pcx::FileSource source(sourceFile);
+        if (!pcx::Classify(pcx::ReadHeader(source)).any())
+            return skip(pcx::kNotAnImage);
+        const std::string output = outputOption.value_or(pcx::OutputNameFor(file));
+        if (pcx::IsOwnOutput(file, output))
+            return skip("the output would replace the file itself");
+        pcx::File outputFile = pcx::File::Create(output);
+        pcx::FileSink sink(outputFile);
+        const pcx::Conversion result = pcx::ConvertToBmp(source, pcx::ColourTableRuleFor(file), sink);
+        outputFile.Close();
+        if (result.outcome == pcx::Conversion::Outcome::kFailed)
+            throw pcx::Error(result.message);
         return true;
     } catch (const pcx::Error &e) {
         progress.Clear();

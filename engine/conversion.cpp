@@ -132,6 +132,28 @@ Conversion Convert(ByteSource &source, ColourTableRule rule, Work work)
     return result;
 }
 
+// Copies n rows of rowBytes each into out in reverse order, each followed by zeros up to stride.
+// Pictures one or a few pixels wide have millions of rows, so tiny rows get loops of their own.
+void StageRowsBottomUp(const std::uint8_t *in, std::size_t n, std::size_t rowBytes, std::size_t stride,
+                       std::uint8_t *out)
+{
+    const std::uint8_t *row = in + n * rowBytes;
+    const auto each = [&](auto copy) {
+        for (std::size_t i = 0; i < n; ++i, out += stride) {
+            row -= rowBytes;
+            copy(row, out);
+            for (std::size_t j = rowBytes; j < stride; ++j)
+                out[j] = 0;
+        }
+    };
+    if (rowBytes == 1)
+        each([](const std::uint8_t *from, std::uint8_t *to) { to[0] = from[0]; });
+    else if (rowBytes == 3)
+        each([](const std::uint8_t *from, std::uint8_t *to) { std::memcpy(to, from, 3); });
+    else
+        each([rowBytes](const std::uint8_t *from, std::uint8_t *to) { std::memcpy(to, from, rowBytes); });
+}
+
 } // namespace
 
 std::int32_t WrappedProduct(std::int32_t a, std::int32_t b)
@@ -224,18 +246,16 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
     const auto stride = static_cast<std::size_t>(layout.stride);
     std::vector<std::uint8_t> staged;
     windows.ForEach(layout.stride, true, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
-        staged.assign(n * stride, 0);
-        std::uint8_t *out = staged.data();
-        for (std::size_t i = n; i-- > 0; out += stride) {
-            const std::size_t start = i * rowBytes;
-            if (start + rowBytes > got) {
-                const auto whole = static_cast<std::size_t>(WholeBlocks(got > start ? got - start : 0));
-                std::memcpy(out, bytes.data() + start, whole);
-                sink.Write(std::span<const std::uint8_t>(staged.data(), out + whole));
-                throw StreamReadError();
-            }
-            std::memcpy(out, bytes.data() + start, rowBytes);
+        staged.resize(n * stride);
+        if (got < bytes.size()) {
+            // The source ends inside the window's last row, which is the first to go out.
+            const std::size_t start = (n - 1) * rowBytes;
+            const auto whole = static_cast<std::size_t>(WholeBlocks(got > start ? got - start : 0));
+            std::memcpy(staged.data(), bytes.data() + start, whole);
+            sink.Write(std::span(staged).first(whole));
+            throw StreamReadError();
         }
+        StageRowsBottomUp(bytes.data(), n, rowBytes, stride, staged.data());
         sink.Write(staged);
     });
 }
