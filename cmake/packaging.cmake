@@ -8,11 +8,12 @@ set(CPACK_PACKAGE_VENDOR Korvale)
 set(CPACK_PACKAGE_CONTACT "Korvale <korvale@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "LOD PCX picture converter: window and command-line tool")
 set(CPACK_PACKAGE_DESCRIPTION "\
-pcxconv (Korvale PCX Converter) turns the LOD PCX pictures taken out of a game's
-LOD archive (a 12-byte header of data size, width and height, raw 8-bit or
-24-bit rows) into standard uncompressed BMP files. Its window browses
-directories, previews and views a picture, saves it, or converts every picture
-of a directory at once. lodpcx2bmp converts pictures on the command line.")
+pcxconv (Korvale PCX Converter) turns the LOD PCX pictures taken out of
+a game's LOD archive (a 12-byte header of data size, width and height,
+raw 8-bit or 24-bit rows) into standard uncompressed BMP files. Its
+window browses directories, previews and views a picture, saves it, or
+converts every picture of a directory at once. lodpcx2bmp converts
+pictures on the command line.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

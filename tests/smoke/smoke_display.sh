@@ -151,7 +151,10 @@ mkdir -p "$pictures"
 sed -i 's/^AutoSave=0$/AutoSave=1/' "$settings"
 grep -qx 'AutoSave=1' "$settings" || fail "could not turn the automatic save on in $settings"
 start_window "$pictures/x.pcx"
-for ((i = 0; i < kWaitSeconds * 5 && ! -s $pictures/x.bmp; i++)); do sleep 0.2; done
+for ((i = 0; i < kWaitSeconds * 5; i++)); do
+  [[ -s $pictures/x.bmp ]] && break
+  sleep 0.2
+done
 [[ -s $pictures/x.bmp ]] || fail "pcxconv $pictures/x.pcx wrote no $pictures/x.bmp"
 [[ $(head -c 2 "$pictures/x.bmp") == BM ]] || fail "$pictures/x.bmp is no BMP file"
 exit_through_button
