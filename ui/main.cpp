@@ -1,5 +1,6 @@
 // pcxconv: the program's start. The main window is created first (its creation loads the settings),
-// then the viewer and the About window; only the main window is shown.
+// then the viewer and the About window; only the main window is shown. A FILE or DIR argument is
+// opened last, as a click would open it.
 #include "command_line.h"
 #include "guard.h"
 #include "look.h"
