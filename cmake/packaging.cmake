@@ -25,7 +25,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window asks for Arial; Liberation Sans stands in with the same metrics.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 
 set(PCXCONV_DEB_CHANGELOG_DATE "Tue, 08 Dec 2026 00:00:00 +0000")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/deb/changelog.in ${CMAKE_BINARY_DIR}/deb/changelog @ONLY)
