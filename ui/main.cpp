@@ -1,5 +1,7 @@
 // pcxconv: the program's start. The main window is created first (its creation loads the settings),
-// then the viewer and the About window; only the main window is shown.
+// then the viewer and the About window; only the main window is shown. A FILE or DIR argument is
+// opened last, as a click would open it.
+#include "command_line.h"
 #include "guard.h"
 #include "look.h"
 #include "unit1.h"
@@ -7,6 +9,7 @@
 #include "unit3.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +27,8 @@ bool HasDisplay()
 
 int main(int argc, char **argv)
 {
+    if (const std::optional<int> status = pcx::ui::AnswerHelpOrVersion(argc, argv))
+        return *status;
     if (!HasDisplay()) {
         std::fprintf(stderr, "pcxconv: no display (DISPLAY is not set); to run it without one, "
                              "start it under Xvfb: xvfb-run -a %s\n",
@@ -31,6 +36,10 @@ int main(int argc, char **argv)
         return EXIT_FAILURE;
     }
     QApplication app(argc, argv);
+    // Resolved now: the settings' directory becomes the working directory.
+    const std::optional<QString> path = pcx::ui::PathArgument(app.arguments(), QDir::currentPath());
+    if (!path)
+        return 2;
     pcx::ui::ApplyClassicLook(app);
 
     TForm1 form1;
@@ -42,5 +51,8 @@ int main(int argc, char **argv)
     Form3 = &form3;
 
     Form1->show();
+    // After the settings, so the argument wins over the saved directory.
+    if (!path->isEmpty())
+        pcx::ui::RunGuarded([&path] { Form1->OpenPath(*path); });
     return app.exec();
 }

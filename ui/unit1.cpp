@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "guard.h"
 #include "look.h"
+#include "path_drop.h"
 #include "preview_size.h"
 #include "settings_key.h"
 #include "source_header.h"
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -137,6 +139,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     });
 
     WireControls();
+    pcx::ui::AcceptPathDrops(this, [this](const QString &path) { OpenPath(path); });
     pcx::ui::RunGuarded([this] { FormCreate(); });
 }
 
@@ -349,4 +352,22 @@ void TForm1::DelateRegustryEntry()
 void TForm1::DirectoryListBox1Click()
 {
     ui.DirectoryListBox1->openSelected();
+}
+
+void TForm1::OpenPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir()) {
+        ui.DirectoryListBox1->setDirectory(path);
+        return;
+    }
+    ui.DirectoryListBox1->setDirectory(info.absolutePath());
+    // A user would first choose a file type that lists the file.
+    ui.FilterComboBox1->chooseEntryFor(info.fileName());
+    const int row = ui.FileListBox1->rowOf(info.fileName());
+    // A hidden file or one that is not a plain file is never listed, so it cannot be selected.
+    if (row < 0)
+        return;
+    ui.FileListBox1->setFocus();
+    ui.FileListBox1->selectAsUser(row);
 }

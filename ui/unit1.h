@@ -33,6 +33,11 @@ public:
     void DelateRegustryEntry();
     void DirectoryListBox1Click();
 
+    // Opens a path as the user would: a directory is listed; a file's directory is listed and the
+    // file selected as a click on it does. A path that does not exist fails as a directory that
+    // cannot be entered does. Throws pcx::Error.
+    void OpenPath(const QString &path);
+
 protected:
     // FormClose: saves the settings; an error keeps the window open.
     void closeEvent(QCloseEvent *event) override;

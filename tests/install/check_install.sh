@@ -22,7 +22,9 @@ mandir=$(under_prefix "$6")
 expected=("$bindir/lodpcx2bmp" "$mandir/man1/lodpcx2bmp.1")
 if [[ $gui == ON ]]; then
   expected+=("$bindir/pcxconv"
+             "$mandir/man1/pcxconv.1"
              "$datadir/applications/pcxconv.desktop"
+             "$datadir/metainfo/org.example.pcxconv.metainfo.xml"
              "$datadir/icons/hicolor/48x48/apps/pcxconv.png"
              "$datadir/icons/hicolor/scalable/apps/pcxconv.svg")
 fi
@@ -37,14 +39,26 @@ done
 "$bindir/lodpcx2bmp" --version | grep -q '^lodpcx2bmp ' ||
   fail "the installed lodpcx2bmp does not run"
 
-warnings=$(groff -man -Tutf8 -ww -z "$mandir/man1/lodpcx2bmp.1" 2>&1)
-[[ -z $warnings ]] || fail "the man page has warnings: $warnings"
+for page in "$mandir"/man1/*; do
+  warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+  [[ -z $warnings ]] || fail "the man page $page has warnings: $warnings"
+done
 
 if [[ $gui == ON ]]; then
   desktop-file-validate "$datadir/applications/pcxconv.desktop" ||
     fail "pcxconv.desktop does not validate"
-  grep -qx 'Exec=pcxconv' "$datadir/applications/pcxconv.desktop" ||
-    fail "pcxconv.desktop does not start pcxconv"
+  grep -qx 'Exec=pcxconv %f' "$datadir/applications/pcxconv.desktop" ||
+    fail "pcxconv.desktop does not start pcxconv with a file"
+  # The types that the desktop's MIME database gives .pcx files, so "Open with" offers pcxconv.
+  grep -qx 'MimeType=image/vnd.zbrush.pcx;image/x-pcx;' "$datadir/applications/pcxconv.desktop" ||
+    fail "pcxconv.desktop does not name the PCX types"
+  appstreamcli validate --no-net --pedantic "$datadir"/metainfo/*.metainfo.xml >&2 ||
+    fail "the AppStream metadata does not validate"
+  # The metadata names a release of this version; no display is needed to ask for it.
+  version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bindir/pcxconv" --version) ||
+    fail "the installed pcxconv --version failed"
+  grep -q "<release version=\"${version#pcxconv }\"" "$datadir"/metainfo/*.metainfo.xml ||
+    fail "the metadata names no release $version"
   [[ $(head -c 24 "$datadir/icons/hicolor/48x48/apps/pcxconv.png" | od -An -tu1 -j16 | tr -s ' ') \
       == ' 0 0 0 48 0 0 0 48' ]] || fail "the hicolor 48x48 icon is not 48 x 48"
 fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the built pcxconv on a real X display (its own Xvfb) with a fresh configuration, checks
 # the main window's caption, position and size, moves it, leaves through the exit button and checks
-# the settings file that the exit wrote.
+# the settings file that the exit wrote; then starts it again on a file with the automatic save on.
 # Usage: smoke_display.sh PCXCONV
 set -euo pipefail
 
@@ -72,17 +72,37 @@ mkdir -m 0700 "$XDG_RUNTIME_DIR"
 settings="$XDG_CONFIG_HOME/Tavik PCX Converter.ini"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
-"$pcxconv" >"$work/pcxconv.log" 2>&1 &
-app_pid=$!
+# Starts pcxconv with the given arguments and waits for its main window.
+start_window() {
+  "$pcxconv" "$@" >"$work/pcxconv.log" 2>&1 &
+  app_pid=$!
+  window=""
+  for ((i = 0; i < kWaitSeconds * 5; i++)); do
+    kill -0 "$app_pid" 2>/dev/null || fail "pcxconv ended before it showed its window"
+    window=$(xdotool search --onlyvisible --name "^$kCaption\$" 2>/dev/null | head -n 1) || true
+    [[ -n $window ]] && return 0
+    sleep 0.2
+  done
+  fail "no visible window named \"$kCaption\" within $kWaitSeconds s"
+}
 
-window=""
-for ((i = 0; i < kWaitSeconds * 5; i++)); do
-  kill -0 "$app_pid" 2>/dev/null || fail "pcxconv ended before it showed its window"
-  window=$(xdotool search --onlyvisible --name "^$kCaption\$" 2>/dev/null | head -n 1) || true
-  [[ -n $window ]] && break
-  sleep 0.2
-done
-[[ -n $window ]] || fail "no visible window named \"$kCaption\" within $kWaitSeconds s"
+# Clicks the exit button and waits for a clean end.
+exit_through_button() {
+  xdotool mousemove --window "$window" "$kExitButtonX" "$kExitButtonY" sleep 0.2 click 1
+  local status=""
+  for ((i = 0; i < kWaitSeconds * 5; i++)); do
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+      wait "$app_pid" && status=0 || status=$?
+      break
+    fi
+    sleep 0.2
+  done
+  [[ -n $status ]] || fail "pcxconv still runs $kWaitSeconds s after the exit button was clicked"
+  app_pid=""
+  [[ $status == 0 ]] || fail "pcxconv ended with status $status"
+}
+
+start_window
 
 geometry() {
   xwininfo -id "$window" |
@@ -105,19 +125,7 @@ done
 [[ "$x,$y" == "$kMovedLeft,$kMovedTop" ]] || fail "window did not move to $kMovedLeft,$kMovedTop"
 sleep 0.5   # let the program see its new position before it is asked to save it
 
-xdotool mousemove --window "$window" "$kExitButtonX" "$kExitButtonY" sleep 0.2 click 1
-
-status=""
-for ((i = 0; i < kWaitSeconds * 5; i++)); do
-  if ! kill -0 "$app_pid" 2>/dev/null; then
-    wait "$app_pid" && status=0 || status=$?
-    break
-  fi
-  sleep 0.2
-done
-[[ -n $status ]] || fail "pcxconv still runs $kWaitSeconds s after the exit button was clicked"
-app_pid=""
-[[ $status == 0 ]] || fail "pcxconv ended with status $status"
+exit_through_button
 
 [[ -f $settings ]] || fail "no settings file at $settings"
 expected="Left=$kMovedLeft
@@ -133,3 +141,24 @@ diff <(sort <<<"$expected") <(sort <<<"$actual") >&2 ||
 $(cat "$settings")"
 echo "pcxconv showed \"$kCaption\" at $kClientWidth x $kClientHeight, left through ToolButton14" \
      "and saved its settings"
+
+# Second run: `pcxconv DIR/x.pcx` with the automatic save on selects the file at start, so its BMP
+# is written beside it, and the exit saves DIR as the directory, over the one saved before.
+pictures="$work/pictures"
+mkdir -p "$pictures"
+# An 8-bit LOD PCX picture of 2 x 2: header (data size, width, height), rows, palette.
+{ printf '\x04\0\0\0\x02\0\0\0\x02\0\0\0\x00\x01\x02\x03'; head -c 768 /dev/zero; } >"$pictures/x.pcx"
+sed -i 's/^AutoSave=0$/AutoSave=1/' "$settings"
+grep -qx 'AutoSave=1' "$settings" || fail "could not turn the automatic save on in $settings"
+start_window "$pictures/x.pcx"
+for ((i = 0; i < kWaitSeconds * 5; i++)); do
+  [[ -s $pictures/x.bmp ]] && break
+  sleep 0.2
+done
+[[ -s $pictures/x.bmp ]] || fail "pcxconv $pictures/x.pcx wrote no $pictures/x.bmp"
+[[ $(head -c 2 "$pictures/x.bmp") == BM ]] || fail "$pictures/x.bmp is no BMP file"
+exit_through_button
+grep -qxF "Dir=$pictures" "$settings" ||
+  fail "the exit saved no Dir=$pictures:
+$(cat "$settings")"
+echo "pcxconv $pictures/x.pcx wrote x.bmp at start and saved its directory at exit"

@@ -48,6 +48,21 @@ QString FileListBox::itemText(int row) const
     return entry ? entry->text() : QString();
 }
 
+int FileListBox::rowOf(const QString &name) const
+{
+    for (int row = 0; row < count(); ++row)
+        if (item(row)->text() == name)
+            return row;
+    return -1;
+}
+
+void FileListBox::selectAsUser(int row)
+{
+    setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    scrollToItem(item(row));
+    userSelected();
+}
+
 void FileListBox::read(const QString &directory, const QString &mask)
 {
     // Bare names of the list must resolve against the listed directory.

@@ -25,6 +25,10 @@ public:
     // Full path of the selected file; empty when no item is selected.
     [[nodiscard]] QString fileName() const;
     [[nodiscard]] QString itemText(int row) const;
+    // The first row showing this name (letter case counts); -1 when the list does not show it.
+    [[nodiscard]] int rowOf(const QString &name) const;
+    // Selects the row as a mouse click on it does, with the same reports.
+    void selectAsUser(int row);
 
 signals:
     // The user selected an item (mouse or keyboard), also the one already selected.

@@ -1,7 +1,10 @@
 // The file-type selector and its link to the file list.
 #include "filtercombobox.h"
 
+#include "browser_core.h"
 #include "guard.h"
+
+#include <algorithm>
 
 FilterComboBox::FilterComboBox(QWidget *parent) : QComboBox(parent)
 {
@@ -30,6 +33,25 @@ void FilterComboBox::setFilter(const QString &filter)
 QString FilterComboBox::mask() const
 {
     return currentData().toString();
+}
+
+void FilterComboBox::chooseEntryFor(const QString &fileName)
+{
+    const auto lists = [&fileName](const QString &mask) {
+        const QStringList patterns = mask.split(u';');
+        return std::any_of(patterns.begin(), patterns.end(), [&fileName](const QString &pattern) {
+            return pcx::browser::MatchesPattern(fileName, pattern);
+        });
+    };
+    if (lists(mask()))
+        return;
+    for (int entry = 0; entry < count(); ++entry) {
+        if (lists(itemData(entry).toString())) {
+            setCurrentIndex(entry);
+            applyMask();
+            return;
+        }
+    }
 }
 
 void FilterComboBox::setFileList(FileListBox *fileList)

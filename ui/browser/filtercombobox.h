@@ -21,6 +21,10 @@ public:
     // The mask of the selected entry; empty when there is none.
     [[nodiscard]] QString mask() const;
 
+    // Unless the selected entry's mask matches the name, chooses the first entry whose mask does,
+    // as the user's choice of it would; throws like setFilter.
+    void chooseEntryFor(const QString &fileName);
+
     // Links the file list and gives it the selected entry's mask; throws like setFilter.
     void setFileList(FileListBox *fileList);
     [[nodiscard]] FileListBox *fileList() const { return fileList_; }
