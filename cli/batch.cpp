@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -31,6 +32,23 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kSinkBuffer = std::size_t{1} << 16;
+
+// Set by SIGINT, SIGTERM or SIGHUP: the files in hand stop at their next write and remove their
+// temporary files, no new one starts, and the signal is raised again at the end.
+std::atomic<int> interruptedBy{0};
+static_assert(std::atomic<int>::is_always_lock_free, "touched by a signal handler");
+
+void Interrupt(int signal)
+{
+    interruptedBy = signal;
+}
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+Error Interrupted()
+{
+    return Error("interrupted");
+}
 
 // The name a file is reached by: its directory resolved, its last component kept, so a link at an
 // output's name is the link and not what it points to.
@@ -131,6 +149,8 @@ public:
 
     void Write(std::span<const std::uint8_t> bytes) override
     {
+        if (interruptedBy != 0)
+            throw Interrupted();
         if (buffer_.size() + bytes.size() > kSinkBuffer)
             Flush();
         if (bytes.size() >= kSinkBuffer)
@@ -188,10 +208,16 @@ ByteSink &OutputFile::Open()
         return *sink_;
     struct stat existing {};
     const bool exists = ::lstat(name_.c_str(), &existing) == 0;
-    if (exists && S_ISCHR(existing.st_mode)) {
-        const int fd = ::open(name_.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0)
+    // A device or a pipe (/dev/null, -o /dev/stdout into a pipe) takes the bytes as they come; a
+    // FIFO without a reader fails at once instead of waiting for one.
+    struct stat target {};
+    if (exists && ::stat(name_.c_str(), &target) == 0 && (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode))) {
+        const int fd = ::open(name_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+            if (fd >= 0)
+                ::close(fd);
             throw CannotCreateFile(name_);
+        }
         direct_ = true;
         sink_ = std::make_unique<FdSink>(fd);
         return *sink_;
@@ -349,6 +375,8 @@ Outcome RunJob(const Job &job, const BatchOptions &options, const Converter &con
     using Kind = Outcome::Kind;
     if (!job.error.empty())
         return {Kind::kFailed, job.error};
+    if (interruptedBy != 0)
+        return {Kind::kFailed, "interrupted"};
     try {
         struct stat existing {};
         if (options.noClobber && ::lstat(job.output.c_str(), &existing) == 0)
@@ -375,6 +403,11 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 128 << 20);
 #endif
+    struct sigaction action {};
+    action.sa_handler = Interrupt;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
     const std::size_t count = jobs.size();
     std::vector<Outcome> outcomes(count);
     std::vector<bool> done(count, false);
@@ -427,8 +460,15 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
             Report(tool, jobs[i].input + ": " + UserMessage(outcome.message));
             break;
         }
+        if (interruptedBy != 0)
+            break; // the rest would only say so, file by file
     }
     progress.Clear();
+    if (interruptedBy != 0) {
+        workers.clear();
+        std::signal(interruptedBy, SIG_DFL);
+        std::raise(interruptedBy);
+    }
     if (options.verbose || (terminal && !options.quiet))
         Report(tool, std::to_string(converted) + " converted, " + std::to_string(skipped) + " skipped, " +
                          std::to_string(failed) + " failed");
