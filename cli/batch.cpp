@@ -469,7 +469,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
         std::signal(interruptedBy, SIG_DFL);
         std::raise(interruptedBy);
     }
-    if (options.verbose || (terminal && !options.quiet))
+    if (options.verbose || terminal)
         Report(tool, std::to_string(converted) + " converted, " + std::to_string(skipped) + " skipped, " +
                          std::to_string(failed) + " failed");
     return failed > 0 ? kFailure : kSuccess;

@@ -36,8 +36,9 @@ grey, 8-bit RGB). Compression, 16- and 32-bit BMP, alpha, transparency and
   -d, --output-dir DIR   write the outputs under DIR (made when missing)
   -j, --jobs N           convert N files at a time (default: the processors)
   -n, --no-clobber       leave existing outputs alone and report them skipped
-  -q, --quiet            no progress indicator and no summary on a terminal
+  -q, --quiet            no progress indicator
   -v, --verbose          name each file converted and end with a summary line
+                         (on a terminal the summary line always ends the run)
   -h, --help             print this help and exit
       --version          print the version and exit
 

@@ -39,8 +39,9 @@ uncompressed BMP or to PNG files. FILE.pcx is written to FILE.bmp beside it.
   -f, --format FORMAT    bmp (the default) or png
   -j, --jobs N           convert N files at a time (default: the processors)
   -n, --no-clobber       leave existing outputs alone and report them skipped
-  -q, --quiet            no progress indicator and no summary on a terminal
+  -q, --quiet            no progress indicator
   -v, --verbose          name each file converted and end with a summary line
+                         (on a terminal the summary line always ends the run)
       --info             print name, width, height, data size and kind, one
                          line a file; write nothing
   -h, --help             print this help and exit

@@ -88,6 +88,11 @@ const BmpShape kShapes[] = {
     {"Indexed1TopDown", 1, 40, true, 2},
 };
 
+void PrintTo(const BmpShape &s, std::ostream *os)
+{
+    *os << s.name;
+}
+
 class BmpInput : public testing::TestWithParam<BmpShape> {};
 
 TEST_P(BmpInput, BecomesTheLodPcxOfItsPixels)
@@ -137,6 +142,11 @@ const PngCase kPngs[] = {
     {"grey16", "PNG pictures with 16-bit channels cannot be written as LOD PCX."},
     {"indexed-transparent", "PNG pictures with transparency cannot be written as LOD PCX."},
 };
+
+void PrintTo(const PngCase &c, std::ostream *os)
+{
+    *os << c.kind;
+}
 
 class PngInput : public testing::TestWithParam<PngCase> {};
 
