@@ -50,23 +50,37 @@ Error Interrupted()
     return Error("interrupted");
 }
 
-// The name a file is reached by: its directory resolved, its last component kept, so a link at an
-// output's name is the link and not what it points to.
-std::string NameKey(const std::string &name)
-{
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(name, ec).lexically_normal();
-    const fs::path parent = fs::weakly_canonical(absolute.parent_path(), ec);
-    return (ec ? absolute : parent / absolute.filename()).string();
-}
+// How the run tells whether two names are one file. The directories are resolved once each, as a
+// run's files mostly share a few.
+class FileKeys {
+public:
+    // The name a file is reached by: its directory resolved, its last component kept, so a link at
+    // an output's name is the link and not what it points to.
+    std::string Name(const std::string &name)
+    {
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(name, ec).lexically_normal();
+        auto [at, fresh] = directories_.try_emplace(absolute.parent_path().string());
+        if (fresh) {
+            const fs::path resolved = fs::weakly_canonical(absolute.parent_path(), ec);
+            at->second = ec ? absolute.parent_path().string() : resolved.string();
+        }
+        return (fs::path(at->second) / absolute.filename()).string();
+    }
 
-// The file a name leads to, links followed.
-std::string TargetKey(const std::string &name)
-{
-    std::error_code ec;
-    const fs::path target = fs::weakly_canonical(fs::absolute(name, ec), ec);
-    return ec ? NameKey(name) : target.string();
-}
+    // The file a name leads to, links followed.
+    std::string Target(const std::string &name)
+    {
+        std::error_code ec;
+        if (!fs::is_symlink(name, ec))
+            return Name(name);
+        const fs::path target = fs::weakly_canonical(fs::absolute(name, ec), ec);
+        return ec ? Name(name) : target.string();
+    }
+
+private:
+    std::map<std::string, std::string> directories_;
+};
 
 bool IsDirectory(const std::string &name)
 {
@@ -319,18 +333,19 @@ std::vector<Job> PlanJobs(const std::vector<std::string> &arguments, const Batch
     }
 
     // Every input of the run, by its name and by the file it leads to.
+    FileKeys keys;
     std::map<std::string, std::string> inputs;
     for (const Job &job : jobs) {
         if (job.output.empty())
             continue;
-        inputs.emplace(NameKey(job.input), job.input);
-        inputs.emplace(TargetKey(job.input), job.input);
+        inputs.emplace(keys.Name(job.input), job.input);
+        inputs.emplace(keys.Target(job.input), job.input);
     }
     std::map<std::string, std::string> outputs; // key -> the input that writes it
     for (Job &job : jobs) {
         if (!job.error.empty())
             continue;
-        const std::string key = NameKey(job.output);
+        const std::string key = keys.Name(job.output);
         if (const auto input = inputs.find(key); input != inputs.end())
             job.error = "the output " + job.output + " would replace " +
                         (input->second == job.input ? "the file itself" : "the input " + input->second);
