@@ -236,8 +236,8 @@ ByteSink &OutputFile::Open()
         sink_ = std::make_unique<FdSink>(fd);
         return *sink_;
     }
-    // A directory, FIFO or device at the name is not ours to replace; nor is a file its owner made
-    // read-only.
+    // A directory, socket or block device at the name is not ours to replace; nor is a file its
+    // owner made read-only.
     if (exists && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
         throw CannotCreateFile(name_);
     if (exists && S_ISREG(existing.st_mode) && ::faccessat(AT_FDCWD, name_.c_str(), W_OK, AT_EACCESS) != 0)
@@ -282,11 +282,13 @@ bool OutputFile::Commit()
     if (noClobber_) {
         // Atomic: a file that appeared since the check is kept.
         status = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, name_.c_str(), RENAME_NOREPLACE);
-        if (status != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        int error = status != 0 ? errno : 0;
+        if (error == EINVAL || error == ENOSYS) { // a file system without it: a link does the same
             status = ::link(temporary.c_str(), name_.c_str());
+            error = status != 0 ? errno : 0;
             ::unlink(temporary.c_str());
         }
-        if (status != 0 && errno == EEXIST) {
+        if (error == EEXIST) {
             ::unlink(temporary.c_str());
             return false;
         }
