@@ -442,8 +442,10 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
     };
     const unsigned jobCount = options.jobs == 0 ? DefaultJobs() : options.jobs;
     std::vector<std::jthread> workers;
+    // More threads than files, or than a machine could use, would only cost memory.
+    constexpr std::size_t kMostThreads = 256;
     if (jobCount > 1)
-        for (std::size_t i = 0; i < std::min<std::size_t>(jobCount, count); ++i)
+        for (std::size_t i = 0; i < std::min<std::size_t>({jobCount, count, kMostThreads}); ++i)
             workers.emplace_back(work);
 
     const bool terminal = ::isatty(STDERR_FILENO) != 0;

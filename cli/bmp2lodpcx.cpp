@@ -47,11 +47,14 @@ earlier output of the same run. Exit status: 0 when nothing failed, 1 when a
 file failed, 2 for a usage error.
 )";
 
-// The input's extension (from the last "." of its last component) replaced by ".pcx".
+// The input's extension (from the last "." of its last component) replaced by ".pcx"; a name
+// that only starts with a "." (".hidden") has none and keeps all of itself.
 std::string OutputName(const std::string &input)
 {
     const std::string_view extension = pcx::ExtensionOf(input);
-    return input.substr(0, input.size() - extension.size()) + ".pcx";
+    const std::size_t nameStart = input.find_last_of('/') + 1; // 0 when there is no "/"
+    const std::size_t cut = input.size() - extension.size();
+    return input.substr(0, cut > nameStart ? cut : input.size()) + ".pcx";
 }
 
 Outcome Convert(const std::string &input, OutputFile &output)
