@@ -1,61 +1,56 @@
-// lodpcx2bmp: converts LOD PCX pictures to BMP files from the command line, on the same engine and
-// the same record rules as the window.
+// lodpcx2bmp: converts LOD PCX pictures to BMP (or PNG) files from the command line, on the same
+// engine and the same record rules as the window.
+#include "batch.h"
 #include "byte_io.h"
 #include "conversion.h"
 #include "current_file.h"
 #include "errors.h"
 #include "file_io.h"
+#include "png_io.h"
 #include "source_header.h"
 
 #include <pcxconv_version.h>
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
+using namespace pcx::cli;
+
 constexpr const char *kProgram = "lodpcx2bmp";
-constexpr const char *kUsage = "Usage: lodpcx2bmp [-o OUTPUT] [-q] FILE...\n"
-                               "       lodpcx2bmp --info FILE...";
+constexpr const char *kSynopsis = "Usage: lodpcx2bmp [OPTIONS] FILE|DIR...\n"
+                                  "       lodpcx2bmp --info [-r] [--mask MASK] FILE|DIR...";
+constexpr const char *kHelp =
+    R"(Usage: lodpcx2bmp [OPTIONS] FILE|DIR...
+       lodpcx2bmp --info [-r] [--mask MASK] FILE|DIR...
+Converts LOD PCX pictures (8-bit with a palette at the end, or 24-bit) to
+uncompressed BMP or to PNG files. FILE.pcx is written to FILE.bmp beside it.
 
-enum ExitStatus { kSuccess = 0, kFailure = 1, kUsageError = 2 };
+  -o, --output FILE      write the picture to FILE (one input only)
+  -d, --output-dir DIR   write the outputs under DIR (made when missing)
+  -r, --recursive        convert the files under each DIR that match the mask;
+                         with -d the tree is mirrored under the output directory
+      --mask MASK        patterns separated by ";", letter case ignored
+                         (default "*.def;*.pcx")
+  -f, --format FORMAT    bmp (the default) or png
+  -j, --jobs N           convert N files at a time (default: the processors)
+  -n, --no-clobber       leave existing outputs alone and report them skipped
+  -q, --quiet            no progress indicator
+  -v, --verbose          name each file converted and end with a summary line
+                         (on a terminal the summary line always ends the run)
+      --info             print name, width, height, data size and kind, one
+                         line a file; write nothing
+  -h, --help             print this help and exit
+      --version          print the version and exit
 
-void Report(const std::string &text)
-{
-    std::cerr << kProgram << ": " << text << '\n';
-}
-
-// The one-line "[3/200] name" indicator on a terminal, cleared before anything else is printed.
-class Progress {
-public:
-    explicit Progress(bool enabled) : enabled_(enabled) {}
-    ~Progress() { Clear(); }
-
-    void Show(std::size_t index, std::size_t count, const std::string &name)
-    {
-        if (!enabled_)
-            return;
-        std::cerr << "\r\033[K[" << index << '/' << count << "] " << name << std::flush;
-        shown_ = true;
-    }
-    void Clear()
-    {
-        if (shown_)
-            std::cerr << "\r\033[K" << std::flush;
-        shown_ = false;
-    }
-
-private:
-    bool enabled_;
-    bool shown_ = false;
-};
+Outputs are written whole or not at all; no output replaces an input or an
+earlier output of the same run. Exit status: 0 when nothing failed, 1 when a
+file failed, 2 for a usage error.
+)";
 
 const char *KindOf(const pcx::CurrentFileRecord &record)
 {
@@ -66,98 +61,136 @@ const char *KindOf(const pcx::CurrentFileRecord &record)
     return "not a LOD PCX image";
 }
 
+// Tabs, newlines and backslashes escaped, so every file stays one line of tab-separated fields.
+std::string Escaped(const std::string &name)
+{
+    std::string out;
+    for (const char c : name) {
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += c;
+    }
+    return out;
+}
+
 bool PrintInfo(const std::string &file)
 {
     pcx::PlainRecord record;
     try {
         pcx::ReadSourceHeader(record, file);
     } catch (const pcx::Error &e) {
-        Report(pcx::UserMessage(e.what()));
+        Report(kProgram, file + ": " + pcx::UserMessage(e.what()));
         return false;
     }
-    std::cout << file << '\t' << record.panel(pcx::Panel::Width) << '\t'
-              << record.panel(pcx::Panel::Height) << '\t' << record.panel(pcx::Panel::DataSize)
-              << '\t' << KindOf(record) << '\n';
+    std::cout << Escaped(file) << '\t' << record.panel(pcx::Panel::Width) << '\t'
+              << record.panel(pcx::Panel::Height) << '\t' << record.panel(pcx::Panel::DataSize) << '\t'
+              << KindOf(record) << '\n';
     return true;
 }
 
-// Converts one file; false when it failed. Files that are no pictures are passed over.
-bool Convert(const std::string &file, const std::optional<std::string> &outputOption,
-             Progress &progress)
+Outcome Convert(const std::string &input, OutputFile &output, bool png)
 {
-    const auto skip = [&](const std::string &reason) {
-        progress.Clear();
-        Report("skipping " + file + ": " + reason);
-        return true;
-    };
-    try {
-        pcx::File sourceFile = pcx::File::OpenRead(file);
-        pcx::FileSource source(sourceFile);
-        if (!pcx::Classify(pcx::ReadHeader(source)).any())
-            return skip(pcx::kNotAnImage);
-        const std::string output = outputOption.value_or(pcx::OutputNameFor(file));
-        if (pcx::IsOwnOutput(file, output))
-            return skip("the output would replace the file itself");
-        pcx::File outputFile = pcx::File::Create(output);
-        pcx::FileSink sink(outputFile);
-        const pcx::Conversion result = pcx::ConvertToBmp(source, pcx::ColourTableRuleFor(file), sink);
-        outputFile.Close();
-        if (result.outcome == pcx::Conversion::Outcome::kFailed)
-            throw pcx::Error(result.message);
-        return true;
-    } catch (const pcx::Error &e) {
-        progress.Clear();
-        Report(pcx::UserMessage(e.what()));
-        return false;
+    pcx::File file = pcx::File::OpenRead(input);
+    pcx::FileSource source(file);
+    if (!pcx::Classify(pcx::ReadHeader(source)).any())
+        return {Outcome::Kind::kSkipped, pcx::kNotAnImage};
+    const pcx::ColourTableRule rule = pcx::ColourTableRuleFor(input);
+    pcx::Conversion result;
+    if (png) {
+        pcx::PngEncoder encoder(output.Open());
+        result = pcx::ConvertWith(source, rule, encoder);
+    } else {
+        result = pcx::ConvertToBmp(source, rule, output.Open());
     }
+    if (result.outcome == pcx::Conversion::Outcome::kConverted)
+        return {Outcome::Kind::kConverted, {}};
+    return {result.outcome == pcx::Conversion::Outcome::kSkipped ? Outcome::Kind::kSkipped
+                                                                 : Outcome::Kind::kFailed,
+            result.message};
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"Converts LOD PCX pictures (8-bit with a palette at the end, or 24-bit) to "
-                 "uncompressed BMP files. Each FILE.pcx is written to FILE.bmp beside it.",
-                 kProgram};
-    app.set_version_flag("--version", std::string(kProgram) + " " + PCXCONV_VERSION);
-
+    CLI::App app{"", kProgram};
+    app.set_help_flag();
     std::vector<std::string> files;
-    std::optional<std::string> output;
-    bool quiet = false;
-    bool info = false;
-    app.add_option("FILE", files, "LOD PCX files to convert")->required();
-    app.add_option("-o,--output", output, "write the BMP to OUTPUT (one FILE only)");
-    app.add_flag("-q,--quiet", quiet, "no progress indicator");
-    app.add_flag("--info", info, "print name, width, height, data size and kind; write nothing");
+    BatchOptions options;
+    std::string format = "bmp";
+    bool info = false, help = false, version = false;
+    app.add_option("FILE", files);
+    app.add_option("-o,--output", options.output);
+    app.add_option("-d,--output-dir", options.outputDir);
+    app.add_flag("-r,--recursive", options.recursive);
+    app.add_option("--mask", options.mask);
+    app.add_option("-f,--format", format);
+    app.add_option("-j,--jobs", options.jobs);
+    app.add_flag("-n,--no-clobber", options.noClobber);
+    app.add_flag("-q,--quiet", options.quiet);
+    app.add_flag("-v,--verbose", options.verbose);
+    app.add_flag("--info", info);
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
 
-    const auto usageError = [](const std::string &text) {
-        Report(text);
-        std::cerr << kUsage << '\n';
-        return kUsageError;
-    };
+    const auto usageError = [](const std::string &text) { return UsageError(kProgram, kSynopsis, text); };
     try {
         app.parse(argc, argv);
-    } catch (const CLI::Success &e) {
-        return app.exit(e);
     } catch (const CLI::ParseError &e) {
         return usageError(e.what());
     }
-    if (output && info)
-        return usageError("-o cannot be used with --info");
-    if (output && files.size() != 1)
+    if (help) {
+        std::cout << kHelp;
+        return FinishStandardOutput(kProgram, kSuccess);
+    }
+    if (version) {
+        std::cout << kProgram << ' ' << PCXCONV_VERSION << '\n';
+        return FinishStandardOutput(kProgram, kSuccess);
+    }
+    for (char &c : format)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (files.empty())
+        return usageError("no FILE or DIR given");
+    if (format != "bmp" && format != "png")
+        return usageError("unknown format '" + format + "' (bmp or png)");
+    if (app.count("--jobs") && options.jobs == 0)
+        return usageError("-j needs a number of jobs above 0");
+    if (info && (options.output || options.outputDir))
+        return usageError("--info writes nothing: -o and -d cannot be used with it");
+    if (options.output && options.outputDir)
+        return usageError("-o and -d cannot be used together");
+    if (options.output && (files.size() != 1 || options.recursive))
         return usageError("-o names the output of one FILE only");
+    if (options.outputDir && options.outputDir->empty())
+        return usageError("-d needs a directory name");
 
-    bool failed = false;
+    const bool png = format == "png";
+    const auto namer = [png](const std::string &input) {
+        std::string name = pcx::OutputNameFor(input);
+        if (png)
+            name.replace(name.size() - 4, 4, ".png");
+        return name;
+    };
+    const std::vector<Job> jobs = PlanJobs(files, options, namer);
+
     if (info) {
-        for (const std::string &file : files)
-            failed |= !PrintInfo(file);
-        return failed ? kFailure : kSuccess;
+        bool failed = false;
+        for (const Job &job : jobs) {
+            if (job.output.empty()) { // a directory that could not be listed
+                Report(kProgram, job.input + ": " + job.error);
+                failed = true;
+            } else {
+                failed |= !PrintInfo(job.input);
+            }
+        }
+        return FinishStandardOutput(kProgram, failed ? kFailure : kSuccess);
     }
-
-    Progress progress(!quiet && files.size() > 1 && isatty(STDERR_FILENO));
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        progress.Show(i + 1, files.size(), files[i]);
-        failed |= !Convert(files[i], output, progress);
-    }
-    return failed ? kFailure : kSuccess;
+    return RunBatch(kProgram, jobs, options, [png](const std::string &input, OutputFile &output) {
+        return Convert(input, output, png);
+    });
 }

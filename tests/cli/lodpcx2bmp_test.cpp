@@ -5,31 +5,57 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <sstream>
 
 namespace pcx {
 namespace {
 
+namespace fs = std::filesystem;
 using test::Bytes;
 using test::TempDir;
 
-// Runs the tool in dir with the given arguments.
 test::ToolRun Tool(const TempDir &dir, const std::vector<std::string> &args)
 {
-    return test::RunTool(LODPCX2BMP, dir.path(), args);
+    return test::RunTool(LODPCX2BMP, dir.path(), args, 60);
 }
 
 bool Exists(const TempDir &dir, const std::string &name)
 {
-    return std::filesystem::exists(dir.path() / name);
+    return fs::exists(fs::symlink_status(dir.path() / name));
+}
+
+// Every file under root, by its path relative to root, with its bytes.
+std::map<std::string, Bytes> Tree(const fs::path &root)
+{
+    std::map<std::string, Bytes> files;
+    for (const auto &entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            files[entry.path().lexically_relative(root).string()] = test::ReadFile(entry.path());
+    return files;
+}
+
+// No temporary file of a writer is left anywhere under root.
+void ExpectNoLeftovers(const fs::path &root)
+{
+    for (const auto &entry : fs::recursive_directory_iterator(root))
+        EXPECT_NE(entry.path().filename().string().rfind(".pcxconv-", 0), 0u) << entry.path();
+}
+
+const test::Picture kIndexed = test::Pattern(7, 5, 1);
+const test::Picture kTrue = test::Pattern(6, 3, 3);
+
+Bytes Expected(const test::Picture &p)
+{
+    return test::ExpectedBmp(p, p.k == 1 ? test::ColourTableFromPalette(p.palette) : Bytes{});
 }
 
 TEST(Lodpcx2bmp, ConvertsEachFileBesideItselfSilently)
 {
     TempDir dir;
-    std::filesystem::create_directory(dir.path() / "sub");
-    const auto p8 = test::Pattern(7, 5, 1), p24 = test::Pattern(6, 3, 3);
+    fs::create_directory(dir.path() / "sub");
     const std::pair<std::string, const test::Picture *> files[] = {
-        {"sub/a.pcx", &p8}, {"B.PCX", &p8}, {"c.Pcx", &p24}, {"замок.pcx", &p8}, {"noext", &p24},
+        {"sub/a.pcx", &kIndexed}, {"B.PCX", &kIndexed}, {"c.Pcx", &kTrue}, {"замок.pcx", &kIndexed}, {"noext", &kTrue},
     };
     std::vector<std::string> names;
     for (const auto &[name, picture] : files) {
@@ -40,12 +66,11 @@ TEST(Lodpcx2bmp, ConvertsEachFileBesideItselfSilently)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "");
-    const auto table = test::ColourTableFromPalette(p8.palette);
-    EXPECT_EQ(test::ReadFile(dir.path() / "sub/a.bmp"), test::ExpectedBmp(p8, table));
-    EXPECT_EQ(test::ReadFile(dir.path() / "B.bmp"), test::ExpectedBmp(p8, table));
-    EXPECT_EQ(test::ReadFile(dir.path() / "c.bmp"), test::ExpectedBmp(p24, {}));
-    EXPECT_EQ(test::ReadFile(dir.path() / "замок.bmp"), test::ExpectedBmp(p8, table));
-    EXPECT_EQ(test::ReadFile(dir.path() / "n.bmp"), test::ExpectedBmp(p24, {}));
+    EXPECT_EQ(test::ReadFile(dir.path() / "sub/a.bmp"), Expected(kIndexed));
+    EXPECT_EQ(test::ReadFile(dir.path() / "B.bmp"), Expected(kIndexed));
+    EXPECT_EQ(test::ReadFile(dir.path() / "c.bmp"), Expected(kTrue));
+    EXPECT_EQ(test::ReadFile(dir.path() / "замок.bmp"), Expected(kIndexed));
+    EXPECT_EQ(test::ReadFile(dir.path() / "n.bmp"), Expected(kTrue));
 }
 
 TEST(Lodpcx2bmp, SkipsWhatIsNoPictureAndGoesOn)
@@ -55,101 +80,258 @@ TEST(Lodpcx2bmp, SkipsWhatIsNoPictureAndGoesOn)
     test::WriteFile(dir.file("empty.pcx"), {});
     test::WriteFile(dir.file("zero.pcx"), test::LodHeader(0, 0, 5));
     test::WriteFile(dir.file("neg.pcx"), test::LodHeader(4, -2, -2));
-    test::WriteFile(dir.file("std.pcx"), Bytes{0x0A, 0x05, 0x01, 0x08, 0, 0, 0, 0, 0x3F, 0, 0x3F, 0, 0});
-    // A ".bmp" whose first bytes pass a test would be converted onto itself.
-    Bytes self = test::LodPcx(test::Pattern(2, 2, 1));
-    test::WriteFile(dir.file("self.bmp"), self);
     test::WriteFile(dir.file("ok.pcx"), test::LodPcx(test::Pattern(2, 2, 1)));
 
-    const test::ToolRun run = Tool(dir, {"text.pcx", "empty.pcx", "zero.pcx", "neg.pcx", "std.pcx", "self.bmp", "ok.pcx"});
+    const test::ToolRun run = Tool(dir, {"text.pcx", "empty.pcx", "zero.pcx", "neg.pcx", "ok.pcx"});
     EXPECT_EQ(run.status, 0);
-    for (const char *name : {"text.pcx", "empty.pcx", "zero.pcx", "neg.pcx", "std.pcx"})
-        EXPECT_NE(run.err.find(std::string("lodpcx2bmp: skipping ") + name + ": not a LOD PCX image\n"),
-                  std::string::npos)
-            << run.err;
-    EXPECT_NE(run.err.find("lodpcx2bmp: skipping self.bmp: "), std::string::npos) << run.err;
-    for (const char *name : {"text.bmp", "empty.bmp", "zero.bmp", "neg.bmp", "std.bmp"})
+    EXPECT_EQ(run.err, "lodpcx2bmp: text.pcx: skipped: not a LOD PCX image\n"
+                       "lodpcx2bmp: empty.pcx: skipped: not a LOD PCX image\n"
+                       "lodpcx2bmp: zero.pcx: skipped: not a LOD PCX image\n"
+                       "lodpcx2bmp: neg.pcx: skipped: not a LOD PCX image\n");
+    for (const char *name : {"text.bmp", "empty.bmp", "zero.bmp", "neg.bmp"})
         EXPECT_FALSE(Exists(dir, name)) << name;
-    EXPECT_EQ(test::ReadFile(dir.file("self.bmp")), self);
     EXPECT_TRUE(Exists(dir, "ok.bmp"));
 }
 
-TEST(Lodpcx2bmp, ErrorsAreReportedWithFullStopAndStatusOne)
+TEST(Lodpcx2bmp, FailuresAreNamedAndLeaveNothingPartial)
 {
     TempDir dir;
     Bytes cut = test::LodPcx(test::Pattern(8, 8, 3));
     cut.resize(cut.size() - 5);
     test::WriteFile(dir.file("cut.pcx"), cut);
-    Bytes nopal = test::LodPcx(test::Pattern(4, 4, 1), 0, false);
-    test::WriteFile(dir.file("nopal.pcx"), nopal);
-    test::WriteFile(dir.file("ok.pcx"), test::LodPcx(test::Pattern(3, 3, 1)));
+    const Bytes old = {'o', 'l', 'd'};
+    test::WriteFile(dir.file("cut.bmp"), old);
+    test::WriteFile(dir.file("nopal.pcx"), test::LodPcx(test::Pattern(4, 4, 1), 0, false));
+    test::WriteFile(dir.file("ok.pcx"), test::LodPcx(kIndexed));
 
-    const test::ToolRun run = Tool(dir, {"missing.pcx", "cut.pcx", "nopal.pcx", "ok.pcx"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "lodpcx2bmp: Cannot open file missing.pcx.\n"
-                       "lodpcx2bmp: Stream read error.\n"
-                       "lodpcx2bmp: Stream read error.\n");
-    EXPECT_TRUE(Exists(dir, "ok.bmp")); // the run goes on after an error
-    EXPECT_EQ(test::ReadFile(dir.file("cut.pcx")), cut);
-    EXPECT_EQ(test::ReadFile(dir.file("nopal.pcx")), nopal);
-
-    const test::ToolRun create = Tool(dir, {"-o", "no/dir/x.bmp", "ok.pcx"});
-    EXPECT_EQ(create.status, 1);
-    EXPECT_EQ(create.err, "lodpcx2bmp: Cannot create file no/dir/x.bmp.\n");
+    for (const char *format : {"bmp", "png"}) {
+        const test::ToolRun run = Tool(dir, {"-f", format, "missing.pcx", "cut.pcx", "nopal.pcx", "ok.pcx"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "lodpcx2bmp: missing.pcx: Cannot open file missing.pcx.\n"
+                           "lodpcx2bmp: cut.pcx: Stream read error.\n"
+                           "lodpcx2bmp: nopal.pcx: Stream read error.\n");
+        EXPECT_TRUE(Exists(dir, std::string("ok.") + format)); // the run goes on after an error
+        EXPECT_FALSE(Exists(dir, "nopal.bmp"));
+        EXPECT_FALSE(Exists(dir, "cut.png"));
+        EXPECT_EQ(test::ReadFile(dir.file("cut.bmp")), old);
+        EXPECT_EQ(test::ReadFile(dir.file("cut.pcx")), cut);
+        ExpectNoLeftovers(dir.path());
+    }
 }
 
 TEST(Lodpcx2bmp, OutputOptionNamesTheOutput)
 {
     TempDir dir;
-    const auto p = test::Pattern(5, 5, 3);
-    test::WriteFile(dir.file("a.pcx"), test::LodPcx(p));
+    test::WriteFile(dir.file("a.pcx"), test::LodPcx(kTrue));
     const test::ToolRun run = Tool(dir, {"-q", "-o", "elsewhere.bmp", "a.pcx"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(test::ReadFile(dir.file("elsewhere.bmp")), test::ExpectedBmp(p, {}));
+    EXPECT_EQ(test::ReadFile(dir.file("elsewhere.bmp")), Expected(kTrue));
     EXPECT_FALSE(Exists(dir, "a.bmp"));
 
-    // Never over the source itself.
-    const Bytes source = test::ReadFile(dir.file("a.pcx"));
-    const test::ToolRun self = Tool(dir, {"-o", "./a.pcx", "a.pcx"});
-    EXPECT_EQ(self.status, 0);
-    EXPECT_NE(self.err.find("skipping a.pcx"), std::string::npos);
-    EXPECT_EQ(test::ReadFile(dir.file("a.pcx")), source);
+    // A pipe behind a link (as /dev/stdout is one) takes the bytes; the link is not replaced.
+    fs::create_symlink("/dev/stdout", dir.path() / "stdout");
+    const test::ToolRun piped = test::RunTool("sh", dir.path(), {"-c", "\"$0\" -o stdout a.pcx | cat >piped.bmp", LODPCX2BMP});
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(test::ReadFile(dir.file("piped.bmp")), Expected(kTrue));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "stdout"));
+}
+
+// Inputs and earlier outputs are never replaced, whatever the order and the jobs; a link at an
+// output's name is replaced, not written through.
+struct CollisionCase {
+    const char *name;
+    std::vector<std::string> args;
+    std::string err; // the messages, whatever -j
+    std::map<std::string, const test::Picture *> converted; // output -> its source picture
+};
+
+const test::Picture kOther = test::Pattern(3, 4, 1, 9);
+
+const CollisionCase kCollisions[] = {
+    {"TwoSourcesOneOutput", {"p.pcx", "p.def"},
+     "lodpcx2bmp: p.def: the output p.bmp would replace the output of p.pcx.\n", {{"p.bmp", &kIndexed}}},
+    {"OtherOrder", {"p.def", "p.pcx"},
+     "lodpcx2bmp: p.pcx: the output p.bmp would replace the output of p.def.\n", {{"p.bmp", &kTrue}}},
+    {"OutputIsAnInput", {"in.pcx", "in.bmp"},
+     "lodpcx2bmp: in.pcx: the output in.bmp would replace the input in.bmp.\n"
+     "lodpcx2bmp: in.bmp: the output in.bmp would replace the file itself.\n", {}},
+    {"OwnOutput", {"-o", "./q.pcx", "q.pcx"},
+     "lodpcx2bmp: q.pcx: the output ./q.pcx would replace the file itself.\n", {}},
+    {"SameNameInOutputDirectory", {"-d", "out", "p.pcx", "sub/p.pcx"},
+     "lodpcx2bmp: sub/p.pcx: the output out/p.bmp would replace the output of p.pcx.\n", {{"out/p.bmp", &kIndexed}}},
+    {"LinkAtTheOutputReplaced", {"l.pcx"}, "", {{"l.bmp", &kOther}}},
+    {"LinkToAnInputReplaced", {"k.pcx", "p.pcx"}, "", {{"k.bmp", &kOther}, {"p.bmp", &kIndexed}}},
+};
+
+void PrintTo(const CollisionCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class Collisions : public testing::TestWithParam<std::tuple<CollisionCase, int>> {};
+
+TEST_P(Collisions, FailTheLaterFileAndReplaceNothing)
+{
+    const auto &[c, jobs] = GetParam();
+    TempDir dir;
+    fs::create_directory(dir.path() / "sub");
+    const std::map<std::string, Bytes> sources = {
+        {"p.pcx", test::LodPcx(kIndexed)}, {"p.def", test::LodPcx(kTrue)}, {"sub/p.pcx", test::LodPcx(kOther)},
+        {"q.pcx", test::LodPcx(kOther)}, {"in.bmp", test::LodPcx(kOther)}, {"in.pcx", test::LodPcx(kOther)}, {"l.pcx", test::LodPcx(kOther)},
+        {"k.pcx", test::LodPcx(kOther)}, {"target", {'t'}},
+    };
+    for (const auto &[name, bytes] : sources)
+        test::WriteFile(dir.path() / name, bytes);
+    fs::create_symlink("target", dir.path() / "l.bmp");
+    fs::create_symlink("p.pcx", dir.path() / "k.bmp");
+
+    std::vector<std::string> args = {"-j", std::to_string(jobs)};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const test::ToolRun run = Tool(dir, args);
+    EXPECT_EQ(run.status, c.err.empty() ? 0 : 1);
+    EXPECT_EQ(run.err, c.err);
+    for (const auto &[name, bytes] : sources)
+        EXPECT_EQ(test::ReadFile(dir.path() / name), bytes) << name;
+    for (const auto &[output, picture] : c.converted) {
+        EXPECT_FALSE(fs::is_symlink(dir.path() / output)) << output;
+        EXPECT_EQ(test::ReadFile(dir.path() / output), Expected(*picture)) << output;
+    }
+    ExpectNoLeftovers(dir.path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Collisions, testing::Combine(testing::ValuesIn(kCollisions), testing::Values(1, 2, 7)),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param).name) + "_j" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
+
+TEST(Lodpcx2bmp, RecursiveRunMirrorsTheTreeTheSameForEveryJobCount)
+{
+    TempDir dir;
+    // A ".def" keeps its colour table at offset 54, so it must be large enough to hold one.
+    const test::Picture kWide = test::Pattern(40, 30, 1, 5);
+    const Bytes wide = test::LodPcx(kWide);
+    const std::map<std::string, Bytes> sources = {
+        {"tree/a b.pcx", test::LodPcx(kIndexed)},
+        {"tree/вложенная папка/é t.PCX", test::LodPcx(kTrue)},
+        {"tree/вложенная папка/deep/x.DEF", test::LodPcx(kWide)},
+        {"tree/notes.txt", {'n'}},
+        {"tree/std.pcx", {0x0A, 5, 1, 8}},
+    };
+    for (const auto &[name, bytes] : sources) {
+        fs::create_directories((dir.path() / name).parent_path());
+        test::WriteFile(dir.path() / name, bytes);
+    }
+    const std::map<std::string, Bytes> expected = {
+        {"a b.bmp", Expected(kIndexed)},
+        {"вложенная папка/é t.bmp", Expected(kTrue)},
+        {"вложенная папка/deep/x.bmp", test::ExpectedBmp(kWide, Bytes(wide.begin() + 54, wide.begin() + 54 + 1024))},
+    };
+    for (const int jobs : {1, 2, 7}) {
+        const std::string out = "out" + std::to_string(jobs);
+        const test::ToolRun run = Tool(dir, {"-r", "-j", std::to_string(jobs), "-d", out, "tree/"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "lodpcx2bmp: tree/std.pcx: skipped: not a LOD PCX image\n");
+        EXPECT_EQ(Tree(dir.path() / out), expected) << "-j " << jobs;
+    }
+    EXPECT_EQ(Tree(dir.path() / "tree").size(), sources.size()); // nothing beside the sources
+
+    const test::ToolRun plain = Tool(dir, {"tree"});
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_EQ(plain.err, "lodpcx2bmp: tree: is a directory (-r converts the files under it)\n");
+}
+
+TEST(Lodpcx2bmp, NoClobberLeavesExistingOutputs)
+{
+    TempDir dir;
+    test::WriteFile(dir.file("a.pcx"), test::LodPcx(kIndexed));
+    test::WriteFile(dir.file("b.pcx"), test::LodPcx(kTrue));
+    test::WriteFile(dir.file("a.bmp"), {'o', 'l', 'd'});
+    const test::ToolRun run = Tool(dir, {"-n", "-v", "a.pcx", "b.pcx"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "lodpcx2bmp: a.pcx: skipped: a.bmp exists\n"
+                       "lodpcx2bmp: b.pcx: converted to b.bmp\n"
+                       "lodpcx2bmp: 1 converted, 1 skipped, 0 failed\n");
+    EXPECT_EQ(test::ReadFile(dir.file("a.bmp")), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(test::ReadFile(dir.file("b.bmp")), Expected(kTrue));
+}
+
+// What Pillow, an independent reader, sees: mode, size, palette entries and the pixels in RGB.
+std::string Shown(const TempDir &dir, const std::string &file)
+{
+    const test::ToolRun run = test::RunTool(PIL_HELPER, dir.path(), {"show", file});
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+}
+
+std::string RgbHex(const test::Picture &p)
+{
+    std::ostringstream hex;
+    hex << std::hex;
+    for (std::size_t i = 0; i < p.pixels.size(); i += p.k) {
+        for (int c = 0; c < 3; ++c) {
+            const int v = p.k == 1 ? p.palette[3 * p.pixels[i] + c] : p.pixels[i + 2 - c];
+            hex << (v < 16 ? "0" : "") << v;
+        }
+    }
+    return hex.str();
+}
+
+TEST(Lodpcx2bmp, PngShowsTheSourcePixelsToAnIndependentReader)
+{
+    TempDir dir;
+    test::WriteFile(dir.file("i.pcx"), test::LodPcx(kIndexed));
+    test::WriteFile(dir.file("t.pcx"), test::LodPcx(kTrue));
+    const test::ToolRun run = Tool(dir, {"--format", "PNG", "i.pcx", "t.pcx"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Shown(dir, "i.png"), "P 7 5 256 " + RgbHex(kIndexed) + "\n");
+    EXPECT_EQ(Shown(dir, "t.png"), "RGB 6 3 0 " + RgbHex(kTrue) + "\n");
 }
 
 TEST(Lodpcx2bmp, InfoPrintsOneLinePerFileAndWritesNothing)
 {
     TempDir dir;
     test::WriteFile(dir.file("a.pcx"), test::LodPcx(test::Pattern(10, 20, 1)));
-    test::WriteFile(dir.file("b.def"), test::LodPcx(test::Pattern(10, 20, 3)));
+    test::WriteFile(dir.file("b\tc\n.def"), test::LodPcx(test::Pattern(10, 20, 3)));
     test::WriteFile(dir.file("c.pcx"), test::LodHeader(601, 10, 20));
-    const test::ToolRun run = Tool(dir, {"--info", "a.pcx", "b.def", "c.pcx", "gone.pcx"});
+    const test::ToolRun run = Tool(dir, {"--info", "a.pcx", "b\tc\n.def", "c.pcx", "gone.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "a.pcx\t10\t20\t200\t8-bit\n"
-                       "b.def\t10\t20\t600\t24-bit\n"
+                       "b\\tc\\n.def\t10\t20\t600\t24-bit\n"
                        "c.pcx\t10\t20\t601\tnot a LOD PCX image\n");
-    EXPECT_EQ(run.err, "lodpcx2bmp: Cannot open file gone.pcx.\n");
-    for (const char *name : {"a.bmp", "b.bmp", "c.bmp"})
-        EXPECT_FALSE(Exists(dir, name));
+    EXPECT_EQ(run.err, "lodpcx2bmp: gone.pcx: Cannot open file gone.pcx.\n");
+    EXPECT_EQ(Tree(dir.path()).size(), 3u);
+
+    // Standard output that cannot take the lines is an error.
+    for (const char *args : {"--info a.pcx", "--help", "--version"}) {
+        const test::ToolRun full = test::RunTool("sh", dir.path(), {"-c", std::string("exec \"$0\" ") + args + " >/dev/full", LODPCX2BMP});
+        EXPECT_EQ(full.status, 1) << args;
+        EXPECT_EQ(full.err, "lodpcx2bmp: cannot write to standard output: No space left on device\n") << args;
+    }
 }
 
-TEST(Lodpcx2bmp, UsageErrorsExitWithTwo)
+TEST(Lodpcx2bmp, UsageErrorsExitWithTwoAndPointToHelp)
 {
     TempDir dir;
     test::WriteFile(dir.file("a.pcx"), test::LodPcx(test::Pattern(2, 2, 1)));
     const std::vector<std::vector<std::string>> cases = {
         {}, {"--bogus", "a.pcx"}, {"-o", "x.bmp", "a.pcx", "a.pcx"}, {"-o"}, {"--info", "-o", "x", "a.pcx"},
+        {"-f", "gif", "a.pcx"}, {"-j", "0", "a.pcx"}, {"-j", "x", "a.pcx"}, {"-o", "x.bmp", "-d", "d", "a.pcx"},
     };
     for (const auto &args : cases) {
         const test::ToolRun run = Tool(dir, args);
-        EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]);
-        EXPECT_NE(run.err.find("Usage: lodpcx2bmp"), std::string::npos) << run.err;
+        EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
+        EXPECT_TRUE(run.err.ends_with("\nTry 'lodpcx2bmp --help'\n")) << run.err;
     }
-    EXPECT_FALSE(Exists(dir, "a.bmp"));
-    EXPECT_FALSE(Exists(dir, "x.bmp"));
+    EXPECT_EQ(Tree(dir.path()).size(), 1u);
 
     const test::ToolRun help = Tool(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--info"), std::string::npos);
+    std::istringstream lines(help.out);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(line.size(), 80u) << line;
+    for (const char *option : {"--output-dir", "--recursive", "--mask", "--format", "--jobs", "--no-clobber", "--info"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
     const test::ToolRun version = Tool(dir, {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("lodpcx2bmp ", 0), 0u);

@@ -197,7 +197,7 @@ TEST(FullDevice, TheToolFailsWithTheMessage)
     const ToolRun run = Tool(dir, {"-o", "/dev/full", "a.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "lodpcx2bmp: Stream write error.\n");
+    EXPECT_EQ(run.err, "lodpcx2bmp: a.pcx: Stream write error.\n");
     EXPECT_EQ(test::ReadFile(s.name), s.bytes);
 }
 
@@ -273,7 +273,11 @@ TEST_P(Unwritable, EngineToolAndPictureSayCannotCreateFile)
     const ToolRun run = Tool(dir, {"-o", output, "a.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "lodpcx2bmp: Cannot create file " + output + ".\n");
+    EXPECT_EQ(run.err, "lodpcx2bmp: a.pcx: Cannot create file " + output + ".\n");
+    // Nothing of the attempt is left beside the output's name.
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator(fs::path(full).parent_path(), ec))
+        EXPECT_EQ(entry.path().filename().string().rfind(".pcxconv-", 0), std::string::npos) << entry.path();
 
     EXPECT_EQ(test::ReadFile(s.name), s.bytes);
     if (c.outputKept) {
@@ -301,7 +305,7 @@ TEST(Unreadable, ASourceWithoutReadRightsCannotBeOpened)
 
     const ToolRun run = Tool(dir, {"a.pcx"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "lodpcx2bmp: Cannot open file a.pcx.\n");
+    EXPECT_EQ(run.err, "lodpcx2bmp: a.pcx: Cannot open file a.pcx.\n");
     EXPECT_FALSE(fs::exists(dir.path() / "a.bmp"));
     fs::permissions(s.name, fs::perms::owner_all);
     EXPECT_EQ(test::ReadFile(s.name), s.bytes);
@@ -480,7 +484,10 @@ TEST_P(NotARegularFile, CannotBeOpenedAndNothingWaits)
         EXPECT_NE(run.status, kTimedOut) << "lodpcx2bmp did not finish";
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "lodpcx2bmp: Cannot open file " + name + ".\n");
+        const std::string message = kind == fs::file_type::directory
+                                        ? "is a directory (-r converts the files under it)"
+                                        : "Cannot open file " + name + ".";
+        EXPECT_EQ(run.err, "lodpcx2bmp: " + name + ": " + message + "\n");
     }
     EXPECT_EQ(record.panels[0], "before");
     EXPECT_EQ(record.panels[1], "1");

@@ -19,7 +19,8 @@ bindir=$(under_prefix "$4")
 datadir=$(under_prefix "$5")
 mandir=$(under_prefix "$6")
 
-expected=("$bindir/lodpcx2bmp" "$mandir/man1/lodpcx2bmp.1")
+expected=("$bindir/lodpcx2bmp" "$mandir/man1/lodpcx2bmp.1"
+          "$bindir/bmp2lodpcx" "$mandir/man1/bmp2lodpcx.1")
 if [[ $gui == ON ]]; then
   expected+=("$bindir/pcxconv"
              "$mandir/man1/pcxconv.1"
@@ -36,8 +37,9 @@ diff <(printf '%s\n' "${expected[@]}" | sort) <(find "$prefix" -type f -o -type 
 for program in "$bindir"/*; do
   [[ -x $program ]] || fail "$program is not executable"
 done
-"$bindir/lodpcx2bmp" --version | grep -q '^lodpcx2bmp ' ||
-  fail "the installed lodpcx2bmp does not run"
+for tool in lodpcx2bmp bmp2lodpcx; do
+  "$bindir/$tool" --version | grep -q "^$tool " || fail "the installed $tool does not run"
+done
 
 for page in "$mandir"/man1/*; do
   warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)

@@ -31,9 +31,10 @@ packed=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./|/|
 diff <(sort <<<"$expected") <(sort <<<"$packed") >&2 ||
   fail "the package's files differ from the installed ones (< installed, > packed)"
 
-for required in /usr/bin/pcxconv /usr/bin/lodpcx2bmp /usr/share/applications/pcxconv.desktop \
-                /usr/share/metainfo/org.example.pcxconv.metainfo.xml \
-                /usr/share/man/man1/pcxconv.1.gz /usr/share/man/man1/lodpcx2bmp.1.gz; do
+for required in /usr/bin/pcxconv /usr/bin/lodpcx2bmp /usr/bin/bmp2lodpcx \
+                /usr/share/applications/pcxconv.desktop \
+                /usr/share/metainfo/org.example.pcxconv.metainfo.xml /usr/share/man/man1/pcxconv.1.gz \
+                /usr/share/man/man1/lodpcx2bmp.1.gz /usr/share/man/man1/bmp2lodpcx.1.gz; do
   grep -qxF "$required" <<<"$packed" || fail "the package lacks $required"
 done
 

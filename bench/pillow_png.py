@@ -1,0 +1,25 @@
+#!/usr/bin/python3
+"""PNG with Pillow at its defaults, for bench/compare: each LOD PCX file given becomes NAME.png beside
+it (8-bit as an indexed PNG with its palette, 24-bit as RGB). Run with Debian's python3."""
+
+import struct
+import sys
+
+from PIL import Image
+
+HEADER = struct.Struct("<iii")  # data size, width, height
+PALETTE_SIZE = 768
+
+for name in sys.argv[1:]:
+    with open(name, "rb") as f:
+        size, width, height = HEADER.unpack(f.read(HEADER.size))
+        pixels = f.read(size)
+        if size == width * height:
+            f.seek(-PALETTE_SIZE, 2)
+            picture = Image.frombytes("P", (width, height), pixels)
+            picture.putpalette(f.read(PALETTE_SIZE))
+        elif size == width * height * 3:
+            picture = Image.frombytes("RGB", (width, height), pixels, "raw", "BGR")
+        else:
+            continue
+    picture.save(name[:-4] + ".png", "PNG")

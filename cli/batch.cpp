@@ -1,0 +1,497 @@
+// The shared batch machinery of the command-line tools.
+#include "batch.h"
+
+#include "errors.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pcx::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kSinkBuffer = std::size_t{1} << 16;
+
+// Set by SIGINT, SIGTERM or SIGHUP: the files in hand stop at their next write and remove their
+// temporary files, no new one starts, and the signal is raised again at the end.
+std::atomic<int> interruptedBy{0};
+static_assert(std::atomic<int>::is_always_lock_free, "touched by a signal handler");
+
+void Interrupt(int signal)
+{
+    interruptedBy = signal;
+}
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+Error Interrupted()
+{
+    return Error("interrupted");
+}
+
+// How the run tells whether two names are one file. The directories are resolved once each, as a
+// run's files mostly share a few.
+class FileKeys {
+public:
+    // The name a file is reached by: its directory resolved, its last component kept, so a link at
+    // an output's name is the link and not what it points to.
+    std::string Name(const std::string &name)
+    {
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(name, ec).lexically_normal();
+        auto [at, fresh] = directories_.try_emplace(absolute.parent_path().string());
+        if (fresh) {
+            const fs::path resolved = fs::weakly_canonical(absolute.parent_path(), ec);
+            at->second = ec ? absolute.parent_path().string() : resolved.string();
+        }
+        return (fs::path(at->second) / absolute.filename()).string();
+    }
+
+    // The file a name leads to, links followed.
+    std::string Target(const std::string &name)
+    {
+        std::error_code ec;
+        if (!fs::is_symlink(name, ec))
+            return Name(name);
+        const fs::path target = fs::weakly_canonical(fs::absolute(name, ec), ec);
+        return ec ? Name(name) : target.string();
+    }
+
+private:
+    std::map<std::string, std::string> directories_;
+};
+
+bool IsDirectory(const std::string &name)
+{
+    std::error_code ec;
+    return fs::is_directory(name, ec);
+}
+
+// The files under dir that match the mask, sorted by name so that every run sees the same order.
+std::vector<std::string> FilesUnder(const std::string &dir, const std::string &mask, std::string &error)
+{
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && MatchesMask(it->path().filename().string(), mask))
+            files.push_back(it->path().string());
+    }
+    if (ec)
+        error = "Cannot read directory " + dir + " (" + ec.message() + ")";
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+} // namespace
+
+void Report(const char *tool, const std::string &text)
+{
+    std::cerr << tool << ": " << text << '\n';
+}
+
+int UsageError(const char *tool, const std::string &synopsis, const std::string &text)
+{
+    Report(tool, text);
+    std::cerr << synopsis << "\nTry '" << tool << " --help'\n";
+    return kUsageError;
+}
+
+int FinishStandardOutput(const char *tool, int status)
+{
+    std::cout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) {
+        const int error = errno;
+        Report(tool, std::string("cannot write to standard output: ") + std::strerror(error));
+        return kFailure;
+    }
+    return status;
+}
+
+bool MatchesMask(const std::string &name, const std::string &mask)
+{
+    std::size_t start = 0;
+    while (start <= mask.size()) {
+        const std::size_t end = std::min(mask.find(';', start), mask.size());
+        std::string pattern = mask.substr(start, end - start);
+        pattern.erase(0, pattern.find_first_not_of(' '));
+        pattern.erase(pattern.find_last_not_of(' ') + 1);
+        if (!pattern.empty() && ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+unsigned DefaultJobs()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// --- Output files --------------------------------------------------------------------------------
+
+// Buffered writes into a file descriptor; every failure is "Stream write error".
+class OutputFile::FdSink final : public ByteSink {
+public:
+    explicit FdSink(int fd) : fd_(fd) { buffer_.reserve(kSinkBuffer); }
+    ~FdSink() override
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+
+    void Write(std::span<const std::uint8_t> bytes) override
+    {
+        if (interruptedBy != 0)
+            throw Interrupted();
+        if (buffer_.size() + bytes.size() > kSinkBuffer)
+            Flush();
+        if (bytes.size() >= kSinkBuffer)
+            WriteAll(bytes);
+        else
+            buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    }
+
+    void Close()
+    {
+        Flush();
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            throw StreamWriteError();
+    }
+
+private:
+    void Flush()
+    {
+        WriteAll(buffer_);
+        buffer_.clear();
+    }
+    void WriteAll(std::span<const std::uint8_t> bytes)
+    {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw StreamWriteError();
+            bytes = bytes.subspan(static_cast<std::size_t>(n));
+        }
+    }
+
+    int fd_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+OutputFile::OutputFile(std::string name, bool makeDirectories, bool noClobber)
+    : name_(std::move(name)), makeDirectories_(makeDirectories), noClobber_(noClobber)
+{
+}
+
+OutputFile::~OutputFile()
+{
+    sink_.reset();
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
+}
+
+ByteSink &OutputFile::Open()
+{
+    if (sink_)
+        return *sink_;
+    struct stat existing {};
+    const bool exists = ::lstat(name_.c_str(), &existing) == 0;
+    // A device or a pipe (/dev/null, -o /dev/stdout into a pipe) takes the bytes as they come; a
+    // FIFO without a reader fails at once instead of waiting for one.
+    struct stat target {};
+    if (exists && ::stat(name_.c_str(), &target) == 0 && (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode))) {
+        const int fd = ::open(name_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            throw CannotCreateFile(name_);
+        }
+        direct_ = true;
+        sink_ = std::make_unique<FdSink>(fd);
+        return *sink_;
+    }
+    // A directory, socket or block device at the name is not ours to replace; nor is a file its
+    // owner made read-only.
+    if (exists && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
+        throw CannotCreateFile(name_);
+    if (exists && S_ISREG(existing.st_mode) && ::faccessat(AT_FDCWD, name_.c_str(), W_OK, AT_EACCESS) != 0)
+        throw CannotCreateFile(name_);
+
+    fs::path parent = fs::path(name_).parent_path();
+    if (makeDirectories_ && !parent.empty()) {
+        std::error_code ec;
+        fs::create_directories(parent, ec);
+        if (ec)
+            throw Error("Cannot create directory " + parent.string() + " (" + ec.message() + ")");
+    }
+    if (parent.empty())
+        parent = ".";
+    static std::atomic<unsigned> counter{0};
+    static const pid_t pid = ::getpid();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate =
+            (parent / (".pcxconv-" + std::to_string(pid) + "-" + std::to_string(counter++) + ".tmp")).string();
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            break;
+        temporary_ = candidate;
+        if (exists && S_ISREG(existing.st_mode))
+            ::fchmod(fd, existing.st_mode & 0777); // a replaced file keeps its rights, as with cp
+        sink_ = std::make_unique<FdSink>(fd);
+        return *sink_;
+    }
+    throw CannotCreateFile(name_);
+}
+
+bool OutputFile::Commit()
+{
+    Open(); // an output with nothing to write is still made
+    sink_->Close();
+    if (direct_)
+        return true;
+    const std::string temporary = std::exchange(temporary_, std::string());
+    int status;
+    if (noClobber_) {
+        // Atomic: a file that appeared since the check is kept.
+        status = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, name_.c_str(), RENAME_NOREPLACE);
+        int error = status != 0 ? errno : 0;
+        if (error == EINVAL || error == ENOSYS) { // a file system without it: a link does the same
+            status = ::link(temporary.c_str(), name_.c_str());
+            error = status != 0 ? errno : 0;
+            ::unlink(temporary.c_str());
+        }
+        if (error == EEXIST) {
+            ::unlink(temporary.c_str());
+            return false;
+        }
+    } else {
+        status = ::rename(temporary.c_str(), name_.c_str());
+    }
+    if (status != 0) {
+        ::unlink(temporary.c_str());
+        throw CannotCreateFile(name_);
+    }
+    return true;
+}
+
+// --- Planning ------------------------------------------------------------------------------------
+
+std::vector<Job> PlanJobs(const std::vector<std::string> &arguments, const BatchOptions &options,
+                          const OutputNamer &namer)
+{
+    std::vector<Job> jobs;
+    for (const std::string &argument : arguments) {
+        if (!IsDirectory(argument)) {
+            Job job{argument, options.output.value_or(namer(argument)), {}};
+            if (options.outputDir && !options.output)
+                job.output = (fs::path(*options.outputDir) / fs::path(namer(argument)).filename()).string();
+            jobs.push_back(std::move(job));
+            continue;
+        }
+        if (!options.recursive) {
+            jobs.push_back({argument, {}, "is a directory (-r converts the files under it)"});
+            continue;
+        }
+        std::string error;
+        for (const std::string &file : FilesUnder(argument, options.mask, error)) {
+            Job job{file, namer(file), {}};
+            if (options.outputDir) {
+                const fs::path relative = fs::path(file).lexically_relative(argument);
+                job.output = (fs::path(*options.outputDir) / relative.parent_path() /
+                              fs::path(namer(relative.string())).filename()).string();
+            }
+            jobs.push_back(std::move(job));
+        }
+        if (!error.empty())
+            jobs.push_back({argument, {}, error});
+    }
+
+    // Every input of the run, by its name and by the file it leads to.
+    FileKeys keys;
+    std::map<std::string, std::string> inputs;
+    for (const Job &job : jobs) {
+        if (job.output.empty())
+            continue;
+        inputs.emplace(keys.Name(job.input), job.input);
+        inputs.emplace(keys.Target(job.input), job.input);
+    }
+    std::map<std::string, std::string> outputs; // key -> the input that writes it
+    for (Job &job : jobs) {
+        if (!job.error.empty())
+            continue;
+        const std::string key = keys.Name(job.output);
+        if (const auto input = inputs.find(key); input != inputs.end())
+            job.error = "the output " + job.output + " would replace " +
+                        (input->second == job.input ? "the file itself" : "the input " + input->second);
+        else if (const auto earlier = outputs.find(key); earlier != outputs.end())
+            job.error = "the output " + job.output + " would replace the output of " + earlier->second;
+        else
+            outputs.emplace(key, job.input);
+    }
+    return jobs;
+}
+
+// --- Running -------------------------------------------------------------------------------------
+
+namespace {
+
+// The one-line "[3/200] name" indicator on a terminal, cleared before anything else is printed.
+class Progress {
+public:
+    explicit Progress(bool enabled) : enabled_(enabled) {}
+    ~Progress() { Clear(); }
+    void Show(std::size_t index, std::size_t count, const std::string &name)
+    {
+        if (!enabled_)
+            return;
+        std::cerr << "\r\033[K[" << index << '/' << count << "] " << name << std::flush;
+        shown_ = true;
+    }
+    void Clear()
+    {
+        if (shown_)
+            std::cerr << "\r\033[K" << std::flush;
+        shown_ = false;
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+};
+
+Outcome RunJob(const Job &job, const BatchOptions &options, const Converter &convert)
+{
+    using Kind = Outcome::Kind;
+    if (!job.error.empty())
+        return {Kind::kFailed, job.error};
+    if (interruptedBy != 0)
+        return {Kind::kFailed, "interrupted"};
+    try {
+        struct stat existing {};
+        if (options.noClobber && ::lstat(job.output.c_str(), &existing) == 0)
+            return {Kind::kSkipped, job.output + " exists"};
+        OutputFile output(job.output, options.outputDir.has_value(), options.noClobber);
+        Outcome outcome = convert(job.input, output);
+        if (outcome.kind == Kind::kConverted && !output.Commit())
+            return {Kind::kSkipped, job.output + " exists"};
+        return outcome;
+    } catch (const Error &e) {
+        return {Kind::kFailed, e.what()};
+    } catch (const std::bad_alloc &) {
+        return {Kind::kFailed, "out of memory"};
+    }
+}
+
+} // namespace
+
+int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const Converter &convert)
+{
+#if defined(__GLIBC__)
+    // Each file's row buffers (about half a megabyte) would otherwise be mapped and unmapped anew,
+    // and faulting their pages in again cost more than the conversion itself.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+#endif
+    struct sigaction action {};
+    action.sa_handler = Interrupt;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
+    const std::size_t count = jobs.size();
+    std::vector<Outcome> outcomes(count);
+    std::vector<bool> done(count, false);
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < count;) {
+            Outcome outcome = RunJob(jobs[i], options, convert);
+            const std::lock_guard lock(mutex);
+            outcomes[i] = std::move(outcome);
+            done[i] = true;
+            ready.notify_all();
+        }
+    };
+    const unsigned jobCount = options.jobs == 0 ? DefaultJobs() : options.jobs;
+    std::vector<std::jthread> workers;
+    // More threads than files, or than a machine could use, would only cost memory.
+    constexpr std::size_t kMostThreads = 256;
+    if (jobCount > 1)
+        for (std::size_t i = 0; i < std::min<std::size_t>({jobCount, count, kMostThreads}); ++i)
+            workers.emplace_back(work);
+
+    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    Progress progress(!options.quiet && count > 1 && terminal);
+    std::size_t converted = 0, skipped = 0, failed = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        progress.Show(i + 1, count, jobs[i].input);
+        if (workers.empty()) {
+            outcomes[i] = RunJob(jobs[i], options, convert);
+        } else {
+            std::unique_lock lock(mutex);
+            ready.wait(lock, [&] { return done[i]; });
+        }
+        const Outcome &outcome = outcomes[i];
+        switch (outcome.kind) {
+        case Outcome::Kind::kConverted:
+            ++converted;
+            if (options.verbose) {
+                progress.Clear();
+                Report(tool, jobs[i].input + ": converted to " + jobs[i].output);
+            }
+            break;
+        case Outcome::Kind::kSkipped:
+            ++skipped;
+            progress.Clear();
+            Report(tool, jobs[i].input + ": skipped: " + outcome.message);
+            break;
+        case Outcome::Kind::kFailed:
+            ++failed;
+            progress.Clear();
+            Report(tool, jobs[i].input + ": " + UserMessage(outcome.message));
+            break;
+        }
+        if (interruptedBy != 0)
+            break; // the rest would only say so, file by file
+    }
+    progress.Clear();
+    if (interruptedBy != 0) {
+        workers.clear();
+        std::signal(interruptedBy, SIG_DFL);
+        std::raise(interruptedBy);
+    }
+    if (options.verbose || terminal)
+        Report(tool, std::to_string(converted) + " converted, " + std::to_string(skipped) + " skipped, " +
+                         std::to_string(failed) + " failed");
+    return failed > 0 ? kFailure : kSuccess;
+}
+
+} // namespace pcx::cli

@@ -1,0 +1,100 @@
+// What lodpcx2bmp and bmp2lodpcx share: the files an argument list names, where each output goes,
+// the outputs written to a temporary file and renamed into place, the rule that no output replaces
+// an input or an earlier output, parallel jobs reported in input order, and the messages.
+#pragma once
+
+#include "byte_io.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace pcx::cli {
+
+enum ExitStatus { kSuccess = 0, kFailure = 1, kUsageError = 2 };
+
+// "tool: text" on standard error.
+void Report(const char *tool, const std::string &text);
+// The message, the synopsis and the hint to --help; returns kUsageError.
+int UsageError(const char *tool, const std::string &synopsis, const std::string &text);
+// Flushes standard output; a failure to write it is reported and makes the status kFailure.
+int FinishStandardOutput(const char *tool, int status);
+
+// One output, written to a temporary file beside it and renamed over its name only when complete,
+// so a failure leaves nothing and an existing file stays as it was; a link at the name is replaced,
+// never written through. A character device (/dev/null, /dev/stdout) is written directly.
+class OutputFile {
+public:
+    OutputFile(std::string name, bool makeDirectories, bool noClobber);
+    ~OutputFile(); // removes the temporary file unless it was committed
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+
+    // Creates the temporary file on the first call. "Cannot create file NAME".
+    ByteSink &Open();
+    // Puts the output in place; false when, with noClobber, a file of its name appeared meanwhile.
+    bool Commit();
+
+private:
+    class FdSink;
+    std::string name_;
+    bool makeDirectories_;
+    bool noClobber_;
+    std::string temporary_;
+    bool direct_ = false;
+    std::unique_ptr<FdSink> sink_;
+};
+
+struct Outcome {
+    enum class Kind { kConverted, kSkipped, kFailed };
+    Kind kind = Kind::kFailed;
+    std::string message; // skipped: the reason; failed: the error before the full-stop rule
+};
+
+// Converts input into output (opened only when there is something to write). Failures are thrown
+// as pcx::Error or returned.
+using Converter = std::function<Outcome(const std::string &input, OutputFile &output)>;
+
+struct BatchOptions {
+    std::optional<std::string> output;    // -o
+    std::optional<std::string> outputDir; // -d
+    bool recursive = false;
+    std::string mask = "*.def;*.pcx";
+    unsigned jobs = 0; // 0: the number of processors
+    bool noClobber = false;
+    bool quiet = false;
+    bool verbose = false;
+};
+
+// One file to convert; an error here fails it before any conversion starts.
+struct Job {
+    std::string input;
+    std::string output;
+    std::string error;
+};
+
+// The output name of a file beside its source (the rules differ between the tools).
+using OutputNamer = std::function<std::string(const std::string &input)>;
+
+// The files the arguments name (a directory with -r: the files under it that match the mask, in
+// name order), each with its output, and the collisions found: an output that is an input of the
+// run, or the output of an earlier file, fails that file whatever the order and the jobs.
+[[nodiscard]] std::vector<Job> PlanJobs(const std::vector<std::string> &arguments, const BatchOptions &options,
+                                        const OutputNamer &namer);
+
+// Whether a name matches one of the mask's patterns (separated by ";"), letter case ignored.
+[[nodiscard]] bool MatchesMask(const std::string &name, const std::string &mask);
+
+// Runs the jobs (in parallel when asked), prints each file's messages in input order and the
+// summary line, and returns the exit status.
+int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options,
+             const Converter &convert);
+
+// How many jobs run at once by default.
+[[nodiscard]] unsigned DefaultJobs();
+
+} // namespace pcx::cli

@@ -1,0 +1,124 @@
+// bmp2lodpcx: the way back, from BMP and PNG pictures to LOD PCX files.
+#include "batch.h"
+#include "byte_io.h"
+#include "errors.h"
+#include "file_io.h"
+#include "lod_pcx_writer.h"
+#include "png_io.h"
+#include "source_header.h"
+
+#include <pcxconv_version.h>
+
+#include <CLI/CLI.hpp>
+
+#include <array>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace pcx::cli;
+
+constexpr const char *kProgram = "bmp2lodpcx";
+constexpr const char *kSynopsis = "Usage: bmp2lodpcx [-o FILE] [-d DIR] [-j N] [-n] [-q] [-v] FILE...";
+constexpr const char *kHelp =
+    R"(Usage: bmp2lodpcx [-o FILE] [-d DIR] [-j N] [-n] [-q] [-v] FILE...
+Converts BMP and PNG pictures to LOD PCX files. FILE.bmp is written to FILE.pcx
+beside it: an 8-bit picture with its colours as the 768-byte palette at the
+end, a 24-bit one with its rows as they are.
+
+Reads uncompressed BMP (1-, 4- and 8-bit indexed, 24-bit) and PNG (indexed,
+grey, 8-bit RGB). Compression, 16- and 32-bit BMP, alpha, transparency and
+16-bit channels are refused, and nothing is written for them.
+
+  -o, --output FILE      write the picture to FILE (one input only)
+  -d, --output-dir DIR   write the outputs under DIR (made when missing)
+  -j, --jobs N           convert N files at a time (default: the processors)
+  -n, --no-clobber       leave existing outputs alone and report them skipped
+  -q, --quiet            no progress indicator
+  -v, --verbose          name each file converted and end with a summary line
+                         (on a terminal the summary line always ends the run)
+  -h, --help             print this help and exit
+      --version          print the version and exit
+
+Outputs are written whole or not at all; no output replaces an input or an
+earlier output of the same run. Exit status: 0 when nothing failed, 1 when a
+file failed, 2 for a usage error.
+)";
+
+// The input's extension (from the last "." of its last component) replaced by ".pcx"; a name
+// that only starts with a "." (".hidden") has none and keeps all of itself.
+std::string OutputName(const std::string &input)
+{
+    const std::string_view extension = pcx::ExtensionOf(input);
+    const std::size_t nameStart = input.find_last_of('/') + 1; // 0 when there is no "/"
+    const std::size_t cut = input.size() - extension.size();
+    return input.substr(0, cut > nameStart ? cut : input.size()) + ".pcx";
+}
+
+Outcome Convert(const std::string &input, OutputFile &output)
+{
+    pcx::File file = pcx::File::OpenRead(input);
+    pcx::FileSource source(file);
+    std::array<std::uint8_t, 8> start{};
+    const std::size_t got = source.ReadAt(0, start);
+    const auto head = std::span<const std::uint8_t>(start).first(got);
+    pcx::RasterPicture picture;
+    if (pcx::LooksLikeBmp(head))
+        picture = pcx::ReadBmp(source);
+    else if (pcx::LooksLikePng(head))
+        picture = pcx::ReadPng(source);
+    else
+        throw pcx::Error("not a BMP or PNG picture");
+    pcx::WriteLodPcx(picture, output.Open());
+    return {Outcome::Kind::kConverted, {}};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    CLI::App app{"", kProgram};
+    app.set_help_flag();
+    std::vector<std::string> files;
+    BatchOptions options;
+    bool help = false, version = false;
+    app.add_option("FILE", files);
+    app.add_option("-o,--output", options.output);
+    app.add_option("-d,--output-dir", options.outputDir);
+    app.add_option("-j,--jobs", options.jobs);
+    app.add_flag("-n,--no-clobber", options.noClobber);
+    app.add_flag("-q,--quiet", options.quiet);
+    app.add_flag("-v,--verbose", options.verbose);
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
+
+    const auto usageError = [](const std::string &text) { return UsageError(kProgram, kSynopsis, text); };
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        return usageError(e.what());
+    }
+    if (help) {
+        std::cout << kHelp;
+        return FinishStandardOutput(kProgram, kSuccess);
+    }
+    if (version) {
+        std::cout << kProgram << ' ' << PCXCONV_VERSION << '\n';
+        return FinishStandardOutput(kProgram, kSuccess);
+    }
+    if (files.empty())
+        return usageError("no FILE given");
+    if (app.count("--jobs") && options.jobs == 0)
+        return usageError("-j needs a number of jobs above 0");
+    if (options.output && options.outputDir)
+        return usageError("-o and -d cannot be used together");
+    if (options.output && files.size() != 1)
+        return usageError("-o names the output of one FILE only");
+    if (options.outputDir && options.outputDir->empty())
+        return usageError("-d needs a directory name");
+
+    const std::vector<Job> jobs = PlanJobs(files, options, OutputName);
+    return RunBatch(kProgram, jobs, options, Convert);
+}

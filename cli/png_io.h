@@ -1,0 +1,45 @@
+// PNG for the command-line tools, through libspng: the encoder that the conversion core hands its
+// rows to, and the reader that turns a PNG into a picture bmp2lodpcx can write as LOD PCX.
+#pragma once
+
+#include "conversion.h"
+#include "lod_pcx_writer.h"
+
+#include <exception>
+#include <span>
+#include <vector>
+
+struct spng_ctx;
+
+namespace pcx {
+
+// An 8-bit picture becomes an indexed PNG with all 256 colours of its table, a 24-bit one an RGB PNG
+// (the source's blue, green, red turned round), so any reader shows exactly the source's pixels.
+class PngEncoder final : public PictureEncoder {
+public:
+    explicit PngEncoder(ByteSink &sink);
+    ~PngEncoder() override;
+    PngEncoder(const PngEncoder &) = delete;
+    PngEncoder &operator=(const PngEncoder &) = delete;
+
+    void Begin(std::int32_t width, std::int32_t height, int k, std::span<const std::uint8_t> colours) override;
+    void Row(std::span<const std::uint8_t> pixels) override;
+    void End() override;
+
+private:
+    static int Write(spng_ctx *ctx, void *user, void *data, std::size_t length);
+    void Check(int status);
+
+    ByteSink &sink_;
+    spng_ctx *ctx_;
+    int k_ = 1;
+    std::vector<std::uint8_t> rgb_;
+    std::exception_ptr sinkError_; // a sink's error, kept while libspng unwinds
+};
+
+// Indexed (1, 2, 4 or 8 bits), grey (the same, with a grey table) or 8-bit RGB; transparency,
+// alpha and 16-bit channels are refused with the reason.
+[[nodiscard]] RasterPicture ReadPng(ByteSource &source);
+[[nodiscard]] bool LooksLikePng(std::span<const std::uint8_t> start);
+
+} // namespace pcx
