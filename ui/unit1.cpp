@@ -171,7 +171,10 @@ void TForm1::WireControls()
     connect(ui.ToolButton14, &QToolButton::clicked, this, guarded(&TForm1::CloseForm));
     connect(ui.DirectoryListBox1, &DirectoryListBox::clicked, this,
             guarded(&TForm1::DirectoryListBox1Click));
-    connect(ui.FileListBox1, &FileListBox::clicked, this, guarded(&TForm1::FileListBox1Change));
+    connect(ui.FileListBox1, &FileListBox::clicked, this, [this] {
+        if (!pcx::ui::RunGuarded([this] { FileListBox1Change(); }))
+            ui.FileListBox1->abandonSelection();
+    });
     connect(ui.FileListBox1, &FileListBox::changed, this, guarded(&TForm1::FileListBox1Change));
 }
 

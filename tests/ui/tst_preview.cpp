@@ -251,6 +251,8 @@ void PreviewTest::conversionsPerClick()
 {
     for (const char *name : {"a.pcx", "b.pcx", "c.pcx"})
         WriteLod(file(QString::fromLatin1(name)), Pattern(8, 8, 1));
+    // 24-bit 10 x 10, its rows cut short.
+    WriteBytes(file(QStringLiteral("d.pcx")), Bytes(pcx::test::LodHeader(300, 10, 10)) + QByteArray(100, 'r'));
     enter();
     int conversions = 0;
     connect(Form1->ui.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
@@ -269,6 +271,11 @@ void PreviewTest::conversionsPerClick()
     Form1->ui.DirectoryListBox1->setDirectory(dir_);
     QCOMPARE(click("b.pcx"), 2); // not the first item after a re-reading
     QVERIFY(boxes_->boxes().isEmpty());
+
+    // A failed click ends the selection: one box, no change report, the remembered item kept.
+    QCOMPARE(click("d.pcx"), 0);
+    QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Stream read error.")});
+    QCOMPARE(click("b.pcx"), 1);
 }
 
 QTEST_MAIN(PreviewTest)
