@@ -101,6 +101,9 @@ void SettingsKey::ensureKey() const
 
 int SettingsKey::readNumber(const QString &name) const
 {
+    // The key is opened with full rights to be read as well; one that cannot be has no values.
+    if (!tryOpen())
+        throw failedToGetData(name);
     const QSettings settings(path_, QSettings::IniFormat);
     const QVariant value = settings.value(name);
     if (!value.isValid())
@@ -126,6 +129,8 @@ bool SettingsKey::readBoolean(const QString &name) const
 
 QString SettingsKey::readText(const QString &name) const
 {
+    if (!tryOpen())
+        return {};
     const QSettings settings(path_, QSettings::IniFormat);
     const QVariant value = settings.value(name);
     if (!value.isValid())

@@ -45,8 +45,9 @@ public:
     // Opens the key, or creates it with its defaults when it cannot be opened.
     void ensureKey() const;
 
-    // Throw "Failed to get data for '%s'" for a missing value and "Invalid data type for '%s'" for
-    // one that is not a 32-bit decimal integer. A Boolean is true when its number is not 0.
+    // Reads open the key with full rights, as writes do: a key that cannot be opened so has no
+    // values. Throw "Failed to get data for '%s'" for a missing value and "Invalid data type for
+    // '%s'" for one that is not a 32-bit decimal integer. A Boolean is true when its number is not 0.
     [[nodiscard]] int readInteger(const QString &name) const;
     [[nodiscard]] bool readBoolean(const QString &name) const;
     // A missing text value reads as empty.

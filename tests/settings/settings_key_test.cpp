@@ -344,19 +344,22 @@ void SettingsKeyTest::unprivilegedFailures()
     QVERIFY(QFile::setPermissions(key.path(), QFile::ReadOwner));
     QVERIFY(!key.tryOpen());
     QCOMPARE(errorOf([&] { key.writeInteger(QStringLiteral("Top"), 5); }), QStringLiteral("Failed to set data for 'Top'"));
+    QCOMPARE(errorOf([&] { key.ensureKey(); }), QStringLiteral("Failed to create key ") + key.path());
+    // Unopenable with full rights, the key has no values to read.
+    QCOMPARE(errorOf([&] { (void)key.readInteger(QStringLiteral("Left")); }), QStringLiteral("Failed to get data for 'Left'"));
+    QCOMPARE(key.readText(QStringLiteral("Dir")), QString());
+    QVERIFY(QFile::setPermissions(key.path(), QFile::ReadOwner | QFile::WriteOwner));
     QCOMPARE(key.readInteger(QStringLiteral("Left")), 77); // written before the failure: kept
     QCOMPARE(key.readInteger(QStringLiteral("Top")), 0);   // the refused value is not seen
-    QCOMPARE(errorOf([&] { key.ensureKey(); }), QStringLiteral("Failed to create key ") + key.path());
 
     // A key directory that takes no new files: the key cannot be written, nor made.
-    QVERIFY(QFile::setPermissions(key.path(), QFile::ReadOwner | QFile::WriteOwner));
     const auto restore = qScopeGuard([&] { QFile::setPermissions(configDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
     QVERIFY(QFile::setPermissions(configDir(), QFile::ReadOwner | QFile::ExeOwner));
     QVERIFY(!key.tryOpen());
     QCOMPARE(errorOf([&] { key.writeBoolean(QStringLiteral("WView"), false); }), QStringLiteral("Failed to set data for 'WView'"));
-    QCOMPARE(key.readBoolean(QStringLiteral("WView")), true);
     QCOMPARE(errorOf([&] { key.ensureKey(); }), QStringLiteral("Failed to create key ") + key.path());
     QVERIFY(QFile::setPermissions(configDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(key.readBoolean(QStringLiteral("WView")), true);
     QVERIFY(QFile::remove(key.path()));
     QVERIFY(QFile::setPermissions(configDir(), QFile::ReadOwner | QFile::ExeOwner));
     QCOMPARE(errorOf([&] { key.ensureKey(); }), QStringLiteral("Failed to create key ") + key.path());

@@ -8,7 +8,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace uitest;
 
@@ -28,6 +31,7 @@ private slots:
     void deletedKeyIsNotSaved();
     void wrongTypeSkipsRestOfStep_data();
     void wrongTypeSkipsRestOfStep();
+    void unwritableKey();
 
 private:
     // Converts a small picture so that the temporary file exists.
@@ -145,6 +149,36 @@ void SettingsTest::wrongTypeSkipsRestOfStep()
     QCOMPARE(Form1->ui.ToolButton6->isChecked(), !applied);
     QCOMPARE(Form1->ui.ToolButton8->isChecked(), applied);
     QCOMPARE(Form1->ui.DirectoryListBox1->directory(), applied ? elsewhere : session_->start());
+}
+
+// A key file that cannot be written is a key that cannot be opened with full rights: the main window
+// fails to create it, and the viewer then has no position to read. Permission bits do not stop
+// root, so as root this runs itself again as "nobody".
+void SettingsTest::unwritableKey()
+{
+    if (geteuid() == 0) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        // This session's directories are root's own; the child makes its own.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        child.setProcessEnvironment(environment);
+        child.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                                QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                                                QStringLiteral("unwritableKey")});
+        QVERIFY2(child.waitForFinished(60000), qPrintable(child.errorString()));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        QVERIFY2(output.contains("PASS   : SettingsTest::unwritableKey()"), output.constData());
+        return;
+    }
+    session_->writeDefaultsWith({{"Left", "33"}, {"VLeft", "300"}, {"VTop", "200"}});
+    QVERIFY(QFile::setPermissions(session_->iniPath(), QFile::ReadOwner));
+    windows_ = std::make_unique<Windows>();
+    QCOMPARE(boxes_->texts(), (QStringList{QStringLiteral("Failed to create key %1.").arg(session_->iniPath()),
+                                           QStringLiteral("Failed to get data for 'VLeft'")}));
+    QCOMPARE(Form1->pos(), QPoint(191, 813));
+    QCOMPARE(Form2->pos(), QPoint(722, 650));
 }
 
 QTEST_MAIN(SettingsTest)
