@@ -118,7 +118,7 @@ int main(int argc, char **argv)
     std::printf("preview latency (%s): click on a file to its preview painted, %d selections "
                 "alternating between\n",
                 qPrintable(QGuiApplication::platformName()), selections);
-    std::printf("  temporary file %s\n", qPrintable(TForm1::TemporaryFileName()));
+    std::printf("  temporary file %s\n", qPrintable(Form1->TemporaryFileName()));
     for (int row = 0; row < 2; ++row) {
         (void)Select(list, row);
         std::printf("  %s (%s x %s)\n", qPrintable(list->itemText(row)),

@@ -18,7 +18,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <vector>
@@ -142,12 +141,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 
 TForm1::~TForm1() = default;
 
-QString TForm1::TemporaryFileName()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-           QStringLiteral("/temppic.bmp");
-}
-
 void TForm1::ApplyFonts()
 {
     using pcx::ui::ArialFont;
@@ -204,7 +197,7 @@ void TForm1::FormClose()
     key.writeBoolean(QStringLiteral("WView"), ui.ToolButton6->isChecked());
     key.writeBoolean(QStringLiteral("AutoSave"), ui.ToolButton8->isChecked());
     key.writeText(QStringLiteral("Dir"), ui.DirectoryListBox1->directory());
-    QFile::remove(TemporaryFileName());
+    temporary_.Remove();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -238,11 +231,12 @@ void TForm1::FileListBox1Change()
         ui.Image2->show();
         return;
     }
-    const QString temporary = TemporaryFileName();
-    if (indexed)
-        pcx::ConvertIndexed(rec, FromQt(temporary));
-    else
-        pcx::ConvertTrueColor(rec, FromQt(temporary));
+    const QString temporary = temporary_.Write([&](const std::string &fileName) {
+        if (indexed)
+            pcx::ConvertIndexed(rec, fileName);
+        else
+            pcx::ConvertTrueColor(rec, fileName);
+    });
     Form2->LoadPicture(temporary);
 
     // Never saved over the file it came from.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "current_file.h"
+#include "temporary_picture.h"
 #include "ui_unit1.h"
 
 #include <QWidget>
@@ -20,8 +21,8 @@ public:
     // The current-file record, shown in the status panels, Edit3 and ProgressBar1.
     [[nodiscard]] pcx::CurrentFileRecord &record() { return *record_; }
 
-    // Where each preview writes its BMP: temppic.bmp in the per-user runtime directory.
-    [[nodiscard]] static QString TemporaryFileName();
+    // Where each preview writes its BMP: temppic.bmp in a directory of this user's own.
+    [[nodiscard]] QString TemporaryFileName() { return temporary_.fileName(); }
 
     void FormCreate();
     void FileListBox1Change();
@@ -45,6 +46,7 @@ private:
     void FormClose();
 
     std::unique_ptr<pcx::CurrentFileRecord> record_;
+    TemporaryPicture temporary_;
 };
 
 // The main window, alive for the whole run.

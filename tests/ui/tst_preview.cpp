@@ -9,7 +9,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace uitest;
 using pcx::test::Pattern;
@@ -37,6 +42,8 @@ private slots:
     void viewerClosedAndReopened();
     void emptyViewerBeforeAnyPreview();
     void conversionsPerClick();
+    void temporaryPictureIsPrivate_data();
+    void temporaryPictureIsPrivate();
 
 private:
     [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
@@ -83,8 +90,8 @@ void PreviewTest::previewSize()
     QCOMPARE(Form1->ui.Image1->pos(), QPoint(2, 2));
     QVERIFY(Form1->ui.Image2->isHidden());
     QCOMPARE(Form1->ui.ProgressBar1->value(), 100);
-    QCOMPARE(FileBytes(TForm1::TemporaryFileName()), expected);
-    QVERIFY(TForm1::TemporaryFileName().startsWith(session_->runtime() + QLatin1Char('/')));
+    QCOMPARE(FileBytes(Form1->TemporaryFileName()), expected);
+    QVERIFY(Form1->TemporaryFileName().startsWith(session_->runtime() + QLatin1Char('/')));
     QCOMPARE(Form2->image().size(), QSize(width, height));
     QCOMPARE(Form1->ui.Image1->pixmap().size(), QSize(width, height));
     // The viewer (ToolButton6 down at first run) shows the picture with its margins.
@@ -155,7 +162,7 @@ void PreviewTest::unrecognisedKeepsPreview()
     QCOMPARE(Form1->ui.Image1->pixmap().size(), QSize(30, 20));
     QCOMPARE(Form2->image(), picture);
     QCOMPARE(Form2->size(), viewer);
-    QCOMPARE(FileBytes(TForm1::TemporaryFileName()), expected);
+    QCOMPARE(FileBytes(Form1->TemporaryFileName()), expected);
     // Saving now writes the previous picture under the new name.
     Click(Form1->ui.ToolButton1);
     QCOMPARE(FileBytes(file(QStringLiteral("b.bmp"))), expected);
@@ -193,7 +200,7 @@ void PreviewTest::autoSaveNeverOverSource()
     QVERIFY(ClickFile(QStringLiteral("x.bmp")));
     QCOMPARE(Form1->ui.Edit3->text(), file(QStringLiteral("x.bmp")));
     // Previewed, but the source is left as it was.
-    QCOMPARE(FileBytes(TForm1::TemporaryFileName()), expected);
+    QCOMPARE(FileBytes(Form1->TemporaryFileName()), expected);
     QCOMPARE(FileBytes(file(QStringLiteral("x.bmp"))), source);
     QVERIFY(boxes_->boxes().isEmpty());
 }
@@ -276,6 +283,72 @@ void PreviewTest::conversionsPerClick()
     QCOMPARE(click("d.pcx"), 0);
     QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Stream read error.")});
     QCOMPARE(click("b.pcx"), 1);
+}
+
+void PreviewTest::temporaryPictureIsPrivate_data()
+{
+    QTest::addColumn<QString>("runtime"); // what the runtime directory is, or what stands in it
+    QTest::addColumn<bool>("inRuntime");
+    QTest::newRow("link planted at the name") << "link" << true;
+    QTest::newRow("dangling link planted") << "dangling" << true;
+    QTest::newRow("runtime directory unset") << "unset" << false;
+    QTest::newRow("runtime directory open to others") << "open" << false;
+    QTest::newRow("runtime directory of another user") << "foreign" << false;
+    QTest::newRow("no private directory at all") << "none" << false;
+}
+
+void PreviewTest::temporaryPictureIsPrivate()
+{
+    QFETCH(QString, runtime);
+    QFETCH(bool, inRuntime);
+    const QString victim = file(QStringLiteral("victim.txt"));
+    WriteBytes(victim, "kept");
+    const QString planted = QDir(session_->runtime()).filePath(QStringLiteral("temppic.bmp"));
+    const QString tmp = session_->makeDir(QStringLiteral("tmp"));
+    const QByteArray previousTmp = qgetenv("TMPDIR");
+    const bool tmpWasSet = qEnvironmentVariableIsSet("TMPDIR");
+    const auto restore = qScopeGuard([&] { tmpWasSet ? qputenv("TMPDIR", previousTmp) : qunsetenv("TMPDIR"); });
+    qputenv("TMPDIR", QFile::encodeName(runtime == "none" ? tmp + QStringLiteral("/missing") : tmp));
+    if (runtime == "link")
+        QVERIFY(QFile::link(victim, planted));
+    if (runtime == "dangling")
+        QVERIFY(QFile::link(file(QStringLiteral("created.txt")), planted));
+    if (runtime == "unset" || runtime == "none")
+        qunsetenv("XDG_RUNTIME_DIR");
+    if (runtime == "open")
+        QVERIFY(::chmod(QFile::encodeName(session_->runtime()).constData(), 0755) == 0);
+    if (runtime == "foreign") {
+        const passwd *nobody = ::getpwnam("nobody");
+        if (geteuid() != 0 || !nobody)
+            QSKIP("giving a directory to another user needs root and a user \"nobody\"");
+        QVERIFY(::chown(QFile::encodeName(session_->runtime()).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+    }
+    const QByteArray expected = WriteLod(file(QStringLiteral("a.pcx")), Pattern(6, 5, 1));
+    enter();
+    QVERIFY(ClickFile(QStringLiteral("a.pcx")));
+
+    QCOMPARE(FileBytes(victim), QByteArray("kept"));
+    QVERIFY(!QFile::exists(file(QStringLiteral("created.txt"))));
+    if (runtime == "none") {
+        QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Cannot create file %1/missing/temppic.bmp.").arg(tmp)});
+        return;
+    }
+    QVERIFY(boxes_->boxes().isEmpty());
+    const QString name = Form1->TemporaryFileName();
+    QCOMPARE(FileBytes(name), expected);
+    QVERIFY(!QFileInfo(name).isSymLink());
+    const QString dir = QFileInfo(name).path();
+    struct stat status {};
+    QVERIFY(::stat(QFile::encodeName(dir).constData(), &status) == 0);
+    QCOMPARE(status.st_uid, geteuid());
+    QCOMPARE(status.st_mode & 0777, 0700u);
+    QCOMPARE(dir == session_->runtime(), inRuntime);
+    if (!inRuntime) {
+        QVERIFY(dir.startsWith(tmp + QLatin1Char('/')));
+        // The program's end takes its private directory with it.
+        windows_.reset();
+        QVERIFY(!QFileInfo::exists(dir));
+    }
 }
 
 QTEST_MAIN(PreviewTest)

@@ -45,7 +45,7 @@ void SettingsTest::preview()
     WriteLod(QDir(dir).filePath(QStringLiteral("a.pcx")), pcx::test::Pattern(5, 4, 1));
     Form1->ui.DirectoryListBox1->setDirectory(dir);
     QVERIFY(ClickFile(QStringLiteral("a.pcx")));
-    QVERIFY(QFile::exists(TForm1::TemporaryFileName()));
+    QVERIFY(QFile::exists(Form1->TemporaryFileName()));
 }
 
 void SettingsTest::firstRunWritesDefaults()
@@ -78,7 +78,7 @@ void SettingsTest::valuesSurviveClose()
     Form2->move(300, 200);
 
     QVERIFY(Form1->close());
-    QVERIFY(!QFile::exists(TForm1::TemporaryFileName()));
+    QVERIFY(!QFile::exists(Form1->TemporaryFileName()));
     const QStringList names{"Left", "Top", "VLeft", "VTop", "WView", "AutoSave", "Dir"};
     const QStringList values{"40", "50", "300", "200", "0", "1", sub};
     for (int i = 0; i < names.size(); ++i)
@@ -105,7 +105,7 @@ void SettingsTest::deletedKeyIsNotSaved()
     Form1->move(70, 80);
     QVERIFY(Form1->close());
     QVERIFY(!QFile::exists(session_->iniPath()));
-    QVERIFY(QFile::exists(TForm1::TemporaryFileName()));
+    QVERIFY(QFile::exists(Form1->TemporaryFileName()));
     QVERIFY(boxes_->boxes().isEmpty());
 
     // The next start gets the defaults again.
