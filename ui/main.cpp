@@ -1,10 +1,8 @@
 // pcxconv: the program's start. The main window is created first (its creation loads the settings),
 // then the viewer and the About window; only the main window is shown.
-#include "guard.h"
 #include "look.h"
+#include "program_windows.h"
 #include "unit1.h"
-#include "unit2.h"
-#include "unit3.h"
 
 #include <QApplication>
 
@@ -33,14 +31,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     pcx::ui::ApplyClassicLook(app);
 
-    TForm1 form1;
-    Form1 = &form1;
-    TForm2 form2;
-    Form2 = &form2;
-    pcx::ui::RunGuarded([] { Form2->FormCreate(); });
-    TForm3 form3;
-    Form3 = &form3;
-
+    const ProgramWindows windows;
     Form1->show();
     return app.exec();
 }

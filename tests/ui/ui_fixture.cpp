@@ -125,25 +125,8 @@ QString Session::makeDir(const QString &relative) const
 
 Windows::Windows()
 {
-    form1_ = std::make_unique<TForm1>();
-    Form1 = form1_.get();
-    form2_ = std::make_unique<TForm2>();
-    Form2 = form2_.get();
-    pcx::ui::RunGuarded([] { Form2->FormCreate(); });
-    form3_ = std::make_unique<TForm3>();
-    Form3 = form3_.get();
     Form1->show();
     (void)QTest::qWaitForWindowExposed(Form1);
-}
-
-Windows::~Windows()
-{
-    Form3 = nullptr;
-    form3_.reset();
-    Form2 = nullptr;
-    form2_.reset();
-    Form1 = nullptr;
-    form1_.reset();
 }
 
 void PrepareApplication()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "lod_pcx.h"
+#include "program_windows.h"
 
 #include <QMessageBox>
 #include <QStringList>
@@ -15,9 +16,6 @@
 #include <utility>
 
 class QAbstractButton;
-class TForm1;
-class TForm2;
-class TForm3;
 
 namespace uitest {
 
@@ -85,14 +83,11 @@ private:
 class Windows {
 public:
     Windows();
-    ~Windows();
     Windows(const Windows &) = delete;
     Windows &operator=(const Windows &) = delete;
 
 private:
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm2> form2_;
-    std::unique_ptr<TForm3> form3_;
+    ProgramWindows windows_;
 };
 
 // The program's own look, as its start applies it.
