@@ -59,7 +59,8 @@ void BenchWindows::showMain()
 bool BenchWindows::open(const QString &directory)
 {
     try {
-        Form1->ui.DirectoryListBox1->setDirectory(QDir(startDirectory_).absoluteFilePath(directory));
+        Control<DirectoryListBox>(Form1, "DirectoryListBox1")
+            ->setDirectory(QDir(startDirectory_).absoluteFilePath(directory));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(directory), error.what());
         return false;

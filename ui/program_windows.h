@@ -3,6 +3,9 @@
 // window tests and the benchmarks all build them here.
 #pragma once
 
+#include <QString>
+#include <QWidget>
+
 #include <memory>
 
 class TForm1;
@@ -23,3 +26,14 @@ private:
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<TForm3> form3_;
 };
+
+// A control of a window by the name its .ui file gives it, for the tests and benchmarks that drive
+// the windows from outside (each window keeps its Ui to itself).
+template <typename T>
+[[nodiscard]] T *Control(const QWidget *window, const char *name)
+{
+    T *control = window->findChild<T *>(QString::fromLatin1(name));
+    if (!control)
+        qFatal("%s has no control %s of that kind", qPrintable(window->objectName()), name);
+    return control;
+}

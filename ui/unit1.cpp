@@ -175,12 +175,12 @@ void TForm1::FormCreate()
 {
     const pcx::SettingsKey key;
     key.ensureKey();
-    const int left = key.readInteger(QStringLiteral("Left"));
-    const int top = key.readInteger(QStringLiteral("Top"));
+    const int left = key.readInteger(pcx::Setting::Left);
+    const int top = key.readInteger(pcx::Setting::Top);
     move(left, top);
-    ui.ToolButton6->setChecked(key.readBoolean(QStringLiteral("WView")));
-    ui.ToolButton8->setChecked(key.readBoolean(QStringLiteral("AutoSave")));
-    const QString dir = key.readText(QStringLiteral("Dir"));
+    ui.ToolButton6->setChecked(key.readBoolean(pcx::Setting::WView));
+    ui.ToolButton8->setChecked(key.readBoolean(pcx::Setting::AutoSave));
+    const QString dir = key.readText(pcx::Setting::Dir);
     if (!dir.isEmpty())
         ui.DirectoryListBox1->setDirectory(dir);
 }
@@ -190,13 +190,13 @@ void TForm1::FormClose()
     const pcx::SettingsKey key;
     if (!key.tryOpen())
         return;
-    key.writeInteger(QStringLiteral("Left"), pos().x());
-    key.writeInteger(QStringLiteral("Top"), pos().y());
-    key.writeInteger(QStringLiteral("VLeft"), Form2->pos().x());
-    key.writeInteger(QStringLiteral("VTop"), Form2->pos().y());
-    key.writeBoolean(QStringLiteral("WView"), ui.ToolButton6->isChecked());
-    key.writeBoolean(QStringLiteral("AutoSave"), ui.ToolButton8->isChecked());
-    key.writeText(QStringLiteral("Dir"), ui.DirectoryListBox1->directory());
+    key.writeInteger(pcx::Setting::Left, pos().x());
+    key.writeInteger(pcx::Setting::Top, pos().y());
+    key.writeInteger(pcx::Setting::VLeft, Form2->pos().x());
+    key.writeInteger(pcx::Setting::VTop, Form2->pos().y());
+    key.writeBoolean(pcx::Setting::WView, ui.ToolButton6->isChecked());
+    key.writeBoolean(pcx::Setting::AutoSave, ui.ToolButton8->isChecked());
+    key.writeText(pcx::Setting::Dir, ui.DirectoryListBox1->directory());
     temporary_.Remove();
 }
 
@@ -346,4 +346,9 @@ void TForm1::DelateRegustryEntry()
 void TForm1::DirectoryListBox1Click()
 {
     ui.DirectoryListBox1->openSelected();
+}
+
+void TForm1::ViewerClosed()
+{
+    ui.ToolButton6->setChecked(false);
 }

@@ -15,9 +15,6 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // The controls, named as the program names them (ui.Edit3, ui.FileListBox1, ...).
-    Ui::TForm1 ui;
-
     // The current-file record, shown in the status panels, Edit3 and ProgressBar1.
     [[nodiscard]] pcx::CurrentFileRecord &record() { return *record_; }
 
@@ -34,11 +31,17 @@ public:
     void DelateRegustryEntry();
     void DirectoryListBox1Click();
 
+    // The viewer was closed by its close box: ToolButton6 rises, running no operation.
+    void ViewerClosed();
+
 protected:
     // FormClose: saves the settings; an error keeps the window open.
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The controls, named as the program names them (ui.Edit3, ui.FileListBox1, ...).
+    Ui::TForm1 ui;
+
     void ApplyFonts();
     void WireControls();
     void ShowViewerSized();

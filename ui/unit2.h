@@ -13,8 +13,6 @@ class TForm2 : public QWidget {
 public:
     explicit TForm2(QWidget *parent = nullptr);
 
-    Ui::TForm2 ui;
-
     // The current picture: empty until the first successful preview.
     [[nodiscard]] const pcx::BmpPicture &picture() const { return picture_; }
     [[nodiscard]] const QImage &image() const { return image_; }
@@ -31,6 +29,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    Ui::TForm2 ui;
     pcx::BmpPicture picture_;
     QImage image_;
     QPixmap pixmap_;

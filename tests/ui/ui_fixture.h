@@ -5,6 +5,7 @@
 
 #include "lod_pcx.h"
 #include "program_windows.h"
+#include "settings_key.h"
 
 #include <QMessageBox>
 #include <QStringList>
@@ -65,11 +66,10 @@ public:
     [[nodiscard]] QString runtime() const { return root() + QStringLiteral("/runtime"); }
     [[nodiscard]] QString iniPath() const;
 
-    // Writes the key file with exactly these values, as their texts.
-    void writeSettings(const QList<std::pair<QString, QString>> &values) const;
-    // The seven values a first run writes, with the named ones replaced.
-    void writeDefaultsWith(const QList<std::pair<QString, QString>> &changes) const;
-    [[nodiscard]] QVariant setting(const QString &name) const;
+    // Writes the key file with the seven values a first run writes, the named ones replaced by
+    // these texts.
+    void writeDefaultsWith(const QList<std::pair<pcx::Setting, QString>> &changes) const;
+    [[nodiscard]] QVariant setting(pcx::Setting setting) const;
 
     // A new directory under the session's root.
     [[nodiscard]] QString makeDir(const QString &relative) const;
