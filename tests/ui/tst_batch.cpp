@@ -1,6 +1,6 @@
 // The batch conversion of every listed file: its question box, the answers, byte-exact results,
 // the files it passes over, and the first error ending the batch.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "unit1.h"
 #include "unit2.h"

@@ -1,6 +1,6 @@
 // The main window and the About window: frames, every control's place, texts and fonts, the tab
 // order, browsing with the chained lists, directory errors, and where the About window opens.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "unit1.h"
 #include "unit2.h"

@@ -1,7 +1,7 @@
 // The preview of a selected file: the preview box's size, the temporary BMP, saving by button and
 // automatically, the notice for an unrecognised file, the viewer window, and how often one
 // selection converts.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "unit1.h"
 #include "unit2.h"

@@ -1,6 +1,6 @@
 // The settings as the windows use them: the first run's defaults, values kept across a close and
 // a new start, deleting the key, and a wrong-typed value ending the main window's creation step.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "guard.h"
 #include "unit1.h"

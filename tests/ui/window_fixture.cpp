@@ -1,5 +1,5 @@
 // Shared pieces of the window tests.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "look.h"
 #include "guard.h"
