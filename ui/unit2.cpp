@@ -35,8 +35,8 @@ void TForm2::LoadPicture(const QString &fileName)
     pcx::BmpPicture loaded;
     loaded.Load(QFile::encodeName(fileName).toStdString());
     picture_ = std::move(loaded);
-    image_ = ToQImage(picture_);
-    pixmap_ = QPixmap::fromImage(image_);
+    // The image is only the way to the pixmap, which takes over its pixels.
+    pixmap_ = QPixmap::fromImage(ToQImage(picture_));
     ui.Image1->setPixmap(pixmap_);
 }
 

@@ -4,7 +4,6 @@
 #include "bmp_picture.h"
 #include "ui_unit2.h"
 
-#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 
@@ -15,8 +14,7 @@ public:
 
     // The current picture: empty until the first successful preview.
     [[nodiscard]] const pcx::BmpPicture &picture() const { return picture_; }
-    [[nodiscard]] const QImage &image() const { return image_; }
-    // The picture as drawn; the preview box shares it.
+    // The picture as drawn, shared by Image1 and the preview box.
     [[nodiscard]] const QPixmap &pixmap() const { return pixmap_; }
     // Loads the file as the current picture and shows it in Image1; a failed load changes nothing.
     void LoadPicture(const QString &fileName);
@@ -31,7 +29,6 @@ protected:
 private:
     Ui::TForm2 ui;
     pcx::BmpPicture picture_;
-    QImage image_;
     QPixmap pixmap_;
 };
 

@@ -92,7 +92,7 @@ void PreviewTest::previewSize()
     QCOMPARE(Control<QProgressBar>(Form1, "ProgressBar1")->value(), 100);
     QCOMPARE(FileBytes(Form1->TemporaryFileName()), expected);
     QVERIFY(Form1->TemporaryFileName().startsWith(session_->runtime() + QLatin1Char('/')));
-    QCOMPARE(Form2->image().size(), QSize(width, height));
+    QCOMPARE(Form2->pixmap().size(), QSize(width, height));
     QCOMPARE(Control<QLabel>(Form1, "Image1")->pixmap().size(), QSize(width, height));
     // The viewer (ToolButton6 down at first run) shows the picture with its margins.
     QVERIFY(Form2->isVisible());
@@ -151,7 +151,7 @@ void PreviewTest::unrecognisedKeepsPreview()
     WriteBytes(file(QStringLiteral("b.pcx")), Bytes(pcx::test::LodHeader(5, 7, 9)) + QByteArray(40, 'z'));
     enter();
     QVERIFY(ClickFile(QStringLiteral("a.pcx")));
-    const QImage picture = Form2->image();
+    const QImage picture = Form2->pixmap().toImage();
     const QSize viewer = Form2->size();
 
     QVERIFY(ClickFile(QStringLiteral("b.pcx")));
@@ -160,7 +160,7 @@ void PreviewTest::unrecognisedKeepsPreview()
     QCOMPARE(Control<QLineEdit>(Form1, "Edit3")->text(), file(QStringLiteral("b.bmp")));
     QCOMPARE(Control<QLabel>(Form1, "Image1")->size(), QSize(30, 20));
     QCOMPARE(Control<QLabel>(Form1, "Image1")->pixmap().size(), QSize(30, 20));
-    QCOMPARE(Form2->image(), picture);
+    QCOMPARE(Form2->pixmap().toImage(), picture);
     QCOMPARE(Form2->size(), viewer);
     QCOMPARE(FileBytes(Form1->TemporaryFileName()), expected);
     // Saving now writes the previous picture under the new name.
@@ -232,7 +232,7 @@ void PreviewTest::viewerClosedAndReopened()
     QVERIFY(Form2->isVisible());
     QCOMPARE(Form2->pos(), QPoint(321, 123));
     QCOMPARE(Form2->frameGeometry().size(), QSize(70, 80));
-    QCOMPARE(Form2->image().size(), QSize(60, 50));
+    QCOMPARE(Form2->pixmap().size(), QSize(60, 50));
     QCOMPARE(Control<QLabel>(Form2, "Image1")->pixmap().size(), QSize(60, 50));
 
     // Raising the button by a click hides the viewer again.
@@ -247,7 +247,7 @@ void PreviewTest::emptyViewerBeforeAnyPreview()
     QVERIFY(!Form2->isVisible());
     Click(Control<QToolButton>(Form1, "ToolButton6"));
     QVERIFY(Form2->isVisible());
-    QVERIFY(Form2->image().isNull());
+    QVERIFY(Form2->pixmap().isNull());
     // 0 × 0 picture: the outer size asked for is 10 × 30, or the window system's smallest.
     QVERIFY(Form2->frameGeometry().width() >= 10 && Form2->frameGeometry().width() <= 120);
     QVERIFY(Form2->frameGeometry().height() >= 30 && Form2->frameGeometry().height() <= 120);
