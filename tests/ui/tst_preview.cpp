@@ -282,6 +282,8 @@ void PreviewTest::conversionsPerClick()
     // A failed click ends the selection: one box, no change report, the remembered item kept.
     QCOMPARE(click("d.pcx"), 0);
     QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Stream read error.")});
+    // The failed conversion leaves no file of its own behind.
+    QCOMPARE(QDir(session_->runtime()).entryList(QDir::Files), QStringList{QStringLiteral("temppic.bmp")});
     QCOMPARE(click("b.pcx"), 1);
 }
 
