@@ -42,7 +42,7 @@ void AnswerYes(QTimer &poll, Start &start)
 // The .pcx files of the list whose .bmp the batch has not written.
 int MissingOutputs()
 {
-    const FileListBox *list = Form1->ui.FileListBox1;
+    const FileListBox *list = Control<FileListBox>(Form1, "FileListBox1");
     const QDir directory(list->directory());
     int missing = 0;
     for (int i = 0; i < list->count(); ++i) {
@@ -75,7 +75,7 @@ int main(int argc, char **argv)
     windows.showMain();
     if (!windows.open(QFile::decodeName(argv[1])))
         return EXIT_FAILURE;
-    std::printf("batch of %d files (%s)\n", Form1->ui.FileListBox1->count(),
+    std::printf("batch of %d files (%s)\n", Control<FileListBox>(Form1, "FileListBox1")->count(),
                 qPrintable(QGuiApplication::platformName()));
 
     for (int run = 1; run <= runs; ++run) {

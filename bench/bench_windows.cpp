@@ -1,9 +1,7 @@
-// The windows of a benchmark, created in the order and with the globals that the program's start uses.
+// The windows of a benchmark, built as the program's start builds them.
 #include "bench_windows.h"
 
 #include "unit1.h"
-#include "unit2.h"
-#include "unit3.h"
 
 #include <QDir>
 #include <QTest>
@@ -47,26 +45,7 @@ TemporaryUserDirectories::TemporaryUserDirectories() : runtime_(RuntimeTemplate(
     UseDirectory("XDG_RUNTIME_DIR", runtime_); // QTemporaryDir makes it 0700, as required
 }
 
-BenchWindows::BenchWindows() : startDirectory_(QDir::currentPath())
-{
-    form1_ = std::make_unique<TForm1>();
-    Form1 = form1_.get();
-    form2_ = std::make_unique<TForm2>();
-    Form2 = form2_.get();
-    Form2->FormCreate();
-    form3_ = std::make_unique<TForm3>();
-    Form3 = form3_.get();
-}
-
-BenchWindows::~BenchWindows()
-{
-    form3_.reset();
-    Form3 = nullptr;
-    form2_.reset();
-    Form2 = nullptr;
-    form1_.reset();
-    Form1 = nullptr;
-}
+BenchWindows::BenchWindows() : startDirectory_(QDir::currentPath()) {}
 
 void BenchWindows::showMain()
 {
@@ -80,7 +59,8 @@ void BenchWindows::showMain()
 bool BenchWindows::open(const QString &directory)
 {
     try {
-        Form1->ui.DirectoryListBox1->setDirectory(QDir(startDirectory_).absoluteFilePath(directory));
+        Control<DirectoryListBox>(Form1, "DirectoryListBox1")
+            ->setDirectory(QDir(startDirectory_).absoluteFilePath(directory));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(directory), error.what());
         return false;

@@ -2,14 +2,10 @@
 // file and the temporary file in throw-away directories so that the user's own are never touched.
 #pragma once
 
+#include "program_windows.h"
+
 #include <QString>
 #include <QTemporaryDir>
-
-#include <memory>
-
-class TForm1;
-class TForm2;
-class TForm3;
 
 // XDG_CONFIG_HOME and XDG_RUNTIME_DIR pointed at fresh directories for the object's lifetime, so
 // the windows start as on a first run (default settings). Made before the QApplication.
@@ -26,7 +22,6 @@ class BenchWindows {
 public:
     // Needs the QApplication and the TemporaryUserDirectories.
     BenchWindows();
-    ~BenchWindows();
     BenchWindows(const BenchWindows &) = delete;
     BenchWindows &operator=(const BenchWindows &) = delete;
 
@@ -38,9 +33,7 @@ public:
 
 private:
     QString startDirectory_; // the windows move the working directory to the listed one
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm2> form2_;
-    std::unique_ptr<TForm3> form3_;
+    ProgramWindows windows_;
 };
 
 // Seconds of CPU (user + system) used by the whole process so far.

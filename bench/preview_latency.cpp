@@ -59,8 +59,8 @@ Sample Select(FileListBox *list, int row)
     QCoreApplication::processEvents();
 
     const QString expected = list->itemText(row);
-    const QString shown = Form1->ui.StatusPanel0->text();
-    if (!shown.endsWith(QLatin1Char('/') + expected) || Form1->ui.Image2->isVisible()) {
+    const QString shown = Control<QLabel>(Form1, "StatusPanel0")->text();
+    if (!shown.endsWith(QLatin1Char('/') + expected) || Control<QLabel>(Form1, "Image2")->isVisible()) {
         std::fprintf(stderr, "the click on %s did not preview it (panel 0: %s)\n", qPrintable(expected),
                      qPrintable(shown));
         std::exit(EXIT_FAILURE);
@@ -70,7 +70,7 @@ Sample Select(FileListBox *list, int row)
 
 void Measure(FileListBox *list, bool viewer, int selections)
 {
-    Form1->ui.ToolButton6->setChecked(viewer);
+    Control<QToolButton>(Form1, "ToolButton6")->setChecked(viewer);
     if (!viewer)
         Form2->hide();
     for (int i = 0; i < kWarmUpSelections; ++i)
@@ -109,7 +109,7 @@ int main(int argc, char **argv)
     windows.showMain();
     if (!windows.open(QFile::decodeName(argv[1])))
         return EXIT_FAILURE;
-    FileListBox *list = Form1->ui.FileListBox1;
+    FileListBox *list = Control<FileListBox>(Form1, "FileListBox1");
     if (list->count() < 2) {
         std::fprintf(stderr, "preview_latency: %s lists fewer than two .pcx files\n", argv[1]);
         return EXIT_FAILURE;
@@ -118,11 +118,12 @@ int main(int argc, char **argv)
     std::printf("preview latency (%s): click on a file to its preview painted, %d selections "
                 "alternating between\n",
                 qPrintable(QGuiApplication::platformName()), selections);
-    std::printf("  temporary file %s\n", qPrintable(TForm1::TemporaryFileName()));
+    std::printf("  temporary file %s\n", qPrintable(Form1->TemporaryFileName()));
     for (int row = 0; row < 2; ++row) {
         (void)Select(list, row);
         std::printf("  %s (%s x %s)\n", qPrintable(list->itemText(row)),
-                    qPrintable(Form1->ui.StatusPanel1->text()), qPrintable(Form1->ui.StatusPanel2->text()));
+                    qPrintable(Control<QLabel>(Form1, "StatusPanel1")->text()),
+                    qPrintable(Control<QLabel>(Form1, "StatusPanel2")->text()));
     }
     Measure(list, true, selections);
     Measure(list, false, selections);

@@ -61,6 +61,24 @@ bool keyFileWritable(const QString &path)
 
 } // namespace
 
+namespace {
+
+constexpr bool TableInSettingOrder()
+{
+    for (std::size_t i = 0; i < kSettingDefinitions.size(); ++i)
+        if (static_cast<std::size_t>(kSettingDefinitions[i].setting) != i)
+            return false;
+    return true;
+}
+static_assert(TableInSettingOrder());
+
+} // namespace
+
+QString SettingName(Setting setting)
+{
+    return QString::fromLatin1(kSettingDefinitions[static_cast<std::size_t>(setting)].name);
+}
+
 SettingsKey::SettingsKey() : path_(configDirectory() + QLatin1Char('/') + kKeyFileName) {}
 
 bool SettingsKey::tryOpen() const
@@ -77,17 +95,16 @@ void SettingsKey::create() const
         if (!created)
             throw failedToCreateKey(path_);
     }
-    for (const SettingDefinition &setting : kSettingDefinitions) {
-        const QString name = QString::fromLatin1(setting.name);
-        switch (setting.type) {
+    for (const SettingDefinition &definition : kSettingDefinitions) {
+        switch (definition.type) {
         case SettingType::Integer:
-            writeInteger(name, setting.defaultNumber);
+            writeInteger(definition.setting, definition.defaultNumber);
             break;
         case SettingType::Boolean:
-            writeBoolean(name, setting.defaultNumber != 0);
+            writeBoolean(definition.setting, definition.defaultNumber != 0);
             break;
         case SettingType::Text:
-            writeText(name, QDir::homePath());
+            writeText(definition.setting, QDir::homePath());
             break;
         }
     }
@@ -101,6 +118,9 @@ void SettingsKey::ensureKey() const
 
 int SettingsKey::readNumber(const QString &name) const
 {
+    // The key is opened with full rights to be read as well; one that cannot be has no values.
+    if (!tryOpen())
+        throw failedToGetData(name);
     const QSettings settings(path_, QSettings::IniFormat);
     const QVariant value = settings.value(name);
     if (!value.isValid())
@@ -114,18 +134,21 @@ int SettingsKey::readNumber(const QString &name) const
     return number;
 }
 
-int SettingsKey::readInteger(const QString &name) const
+int SettingsKey::readInteger(Setting setting) const
 {
-    return readNumber(name);
+    return readNumber(SettingName(setting));
 }
 
-bool SettingsKey::readBoolean(const QString &name) const
+bool SettingsKey::readBoolean(Setting setting) const
 {
-    return readNumber(name) != 0;
+    return readNumber(SettingName(setting)) != 0;
 }
 
-QString SettingsKey::readText(const QString &name) const
+QString SettingsKey::readText(Setting setting) const
 {
+    const QString name = SettingName(setting);
+    if (!tryOpen())
+        return {};
     const QSettings settings(path_, QSettings::IniFormat);
     const QVariant value = settings.value(name);
     if (!value.isValid())
@@ -136,19 +159,19 @@ QString SettingsKey::readText(const QString &name) const
     return value.toString();
 }
 
-void SettingsKey::writeInteger(const QString &name, int value) const
+void SettingsKey::writeInteger(Setting setting, int value) const
 {
-    writeValue(name, QString::number(value));
+    writeValue(SettingName(setting), QString::number(value));
 }
 
-void SettingsKey::writeBoolean(const QString &name, bool value) const
+void SettingsKey::writeBoolean(Setting setting, bool value) const
 {
-    writeValue(name, value ? QStringLiteral("1") : QStringLiteral("0"));
+    writeValue(SettingName(setting), value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void SettingsKey::writeText(const QString &name, const QString &value) const
+void SettingsKey::writeText(Setting setting, const QString &value) const
 {
-    writeValue(name, value);
+    writeValue(SettingName(setting), value);
 }
 
 void SettingsKey::writeValue(const QString &name, const QString &text) const

@@ -31,15 +31,17 @@ void ShowErrorBox(const QString &message)
     box.exec();
 }
 
-void RunGuarded(const std::function<void()> &action)
+bool RunGuarded(const std::function<void()> &action)
 {
     try {
         action();
+        return true;
     } catch (const std::exception &e) {
         ShowErrorBox(QString::fromUtf8(e.what()));
     } catch (...) {
         ShowErrorBox(QString());
     }
+    return false;
 }
 
 } // namespace pcx::ui

@@ -8,15 +8,16 @@ class QString;
 
 namespace pcx::ui {
 
-// Runs the action; any exception it throws is shown with ShowErrorBox and swallowed there.
-void RunGuarded(const std::function<void()> &action);
+// Runs the action; any exception it throws is shown with ShowErrorBox and swallowed there. False when
+// the action ended in an error.
+bool RunGuarded(const std::function<void()> &action);
 
 // The modal error box: the application title as caption, the stop icon, one OK, the other windows
 // disabled meanwhile. The message gets the full-stop rule.
 void ShowErrorBox(const QString &message);
 
 // The executable's name without its directory, cut at the first ".", lower case after the first
-// character ("pcxconv" gives "Pcxconv").
+// character, which stays as it is ("pcxconv" stays "pcxconv", "PCXconv" gives "Pcxconv").
 QString ApplicationTitle();
 
 } // namespace pcx::ui

@@ -4,9 +4,8 @@
 #include "command_line.h"
 #include "guard.h"
 #include "look.h"
+#include "program_windows.h"
 #include "unit1.h"
-#include "unit2.h"
-#include "unit3.h"
 
 #include <QApplication>
 #include <QDir>
@@ -42,14 +41,7 @@ int main(int argc, char **argv)
         return 2;
     pcx::ui::ApplyClassicLook(app);
 
-    TForm1 form1;
-    Form1 = &form1;
-    TForm2 form2;
-    Form2 = &form2;
-    pcx::ui::RunGuarded([] { Form2->FormCreate(); });
-    TForm3 form3;
-    Form3 = &form3;
-
+    const ProgramWindows windows;
     Form1->show();
     // After the settings, so the argument wins over the saved directory.
     if (!path->isEmpty())

@@ -20,7 +20,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <vector>
@@ -145,12 +144,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 
 TForm1::~TForm1() = default;
 
-QString TForm1::TemporaryFileName()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-           QStringLiteral("/temppic.bmp");
-}
-
 void TForm1::ApplyFonts()
 {
     using pcx::ui::ArialFont;
@@ -174,7 +167,10 @@ void TForm1::WireControls()
     connect(ui.ToolButton14, &QToolButton::clicked, this, guarded(&TForm1::CloseForm));
     connect(ui.DirectoryListBox1, &DirectoryListBox::clicked, this,
             guarded(&TForm1::DirectoryListBox1Click));
-    connect(ui.FileListBox1, &FileListBox::clicked, this, guarded(&TForm1::FileListBox1Change));
+    connect(ui.FileListBox1, &FileListBox::clicked, this, [this] {
+        if (!pcx::ui::RunGuarded([this] { FileListBox1Change(); }))
+            ui.FileListBox1->abandonSelection();
+    });
     connect(ui.FileListBox1, &FileListBox::changed, this, guarded(&TForm1::FileListBox1Change));
 }
 
@@ -182,12 +178,12 @@ void TForm1::FormCreate()
 {
     const pcx::SettingsKey key;
     key.ensureKey();
-    const int left = key.readInteger(QStringLiteral("Left"));
-    const int top = key.readInteger(QStringLiteral("Top"));
+    const int left = key.readInteger(pcx::Setting::Left);
+    const int top = key.readInteger(pcx::Setting::Top);
     move(left, top);
-    ui.ToolButton6->setChecked(key.readBoolean(QStringLiteral("WView")));
-    ui.ToolButton8->setChecked(key.readBoolean(QStringLiteral("AutoSave")));
-    const QString dir = key.readText(QStringLiteral("Dir"));
+    ui.ToolButton6->setChecked(key.readBoolean(pcx::Setting::WView));
+    ui.ToolButton8->setChecked(key.readBoolean(pcx::Setting::AutoSave));
+    const QString dir = key.readText(pcx::Setting::Dir);
     if (!dir.isEmpty())
         ui.DirectoryListBox1->setDirectory(dir);
 }
@@ -197,14 +193,14 @@ void TForm1::FormClose()
     const pcx::SettingsKey key;
     if (!key.tryOpen())
         return;
-    key.writeInteger(QStringLiteral("Left"), pos().x());
-    key.writeInteger(QStringLiteral("Top"), pos().y());
-    key.writeInteger(QStringLiteral("VLeft"), Form2->pos().x());
-    key.writeInteger(QStringLiteral("VTop"), Form2->pos().y());
-    key.writeBoolean(QStringLiteral("WView"), ui.ToolButton6->isChecked());
-    key.writeBoolean(QStringLiteral("AutoSave"), ui.ToolButton8->isChecked());
-    key.writeText(QStringLiteral("Dir"), ui.DirectoryListBox1->directory());
-    QFile::remove(TemporaryFileName());
+    key.writeInteger(pcx::Setting::Left, pos().x());
+    key.writeInteger(pcx::Setting::Top, pos().y());
+    key.writeInteger(pcx::Setting::VLeft, Form2->pos().x());
+    key.writeInteger(pcx::Setting::VTop, Form2->pos().y());
+    key.writeBoolean(pcx::Setting::WView, ui.ToolButton6->isChecked());
+    key.writeBoolean(pcx::Setting::AutoSave, ui.ToolButton8->isChecked());
+    key.writeText(pcx::Setting::Dir, ui.DirectoryListBox1->directory());
+    temporary_.Remove();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -238,11 +234,12 @@ void TForm1::FileListBox1Change()
         ui.Image2->show();
         return;
     }
-    const QString temporary = TemporaryFileName();
-    if (indexed)
-        pcx::ConvertIndexed(rec, FromQt(temporary));
-    else
-        pcx::ConvertTrueColor(rec, FromQt(temporary));
+    const QString temporary = temporary_.Write([&](const std::string &fileName) {
+        if (indexed)
+            pcx::ConvertIndexed(rec, fileName);
+        else
+            pcx::ConvertTrueColor(rec, fileName);
+    });
     Form2->LoadPicture(temporary);
 
     // Never saved over the file it came from.
@@ -370,4 +367,9 @@ void TForm1::OpenPath(const QString &path)
         return;
     ui.FileListBox1->setFocus();
     ui.FileListBox1->selectAsUser(row);
+}
+
+void TForm1::ViewerClosed()
+{
+    ui.ToolButton6->setChecked(false);
 }

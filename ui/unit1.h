@@ -2,6 +2,7 @@
 #pragma once
 
 #include "current_file.h"
+#include "temporary_picture.h"
 #include "ui_unit1.h"
 
 #include <QWidget>
@@ -14,14 +15,11 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // The controls, named as the program names them (ui.Edit3, ui.FileListBox1, ...).
-    Ui::TForm1 ui;
-
     // The current-file record, shown in the status panels, Edit3 and ProgressBar1.
     [[nodiscard]] pcx::CurrentFileRecord &record() { return *record_; }
 
-    // Where each preview writes its BMP: temppic.bmp in the per-user runtime directory.
-    [[nodiscard]] static QString TemporaryFileName();
+    // Where each preview writes its BMP: temppic.bmp in a directory of this user's own.
+    [[nodiscard]] QString TemporaryFileName() { return temporary_.fileName(); }
 
     void FormCreate();
     void FileListBox1Change();
@@ -38,11 +36,17 @@ public:
     // cannot be entered does. Throws pcx::Error.
     void OpenPath(const QString &path);
 
+    // The viewer was closed by its close box: ToolButton6 rises, running no operation.
+    void ViewerClosed();
+
 protected:
     // FormClose: saves the settings; an error keeps the window open.
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The controls, named as the program names them (ui.Edit3, ui.FileListBox1, ...).
+    Ui::TForm1 ui;
+
     void ApplyFonts();
     void WireControls();
     void ShowViewerSized();
@@ -50,6 +54,7 @@ private:
     void FormClose();
 
     std::unique_ptr<pcx::CurrentFileRecord> record_;
+    TemporaryPicture temporary_;
 };
 
 // The main window, alive for the whole run.

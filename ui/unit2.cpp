@@ -24,9 +24,9 @@ TForm2::TForm2(QWidget *parent) : QWidget(parent)
 void TForm2::FormCreate()
 {
     const pcx::SettingsKey key;
-    (void)key.tryOpen(); // the outcome is not looked at; the reads report a missing key
-    const int left = key.readInteger(QStringLiteral("VLeft"));
-    const int top = key.readInteger(QStringLiteral("VTop"));
+    (void)key.tryOpen(); // the outcome is not looked at: the reads fail on a key that cannot be opened
+    const int left = key.readInteger(pcx::Setting::VLeft);
+    const int top = key.readInteger(pcx::Setting::VTop);
     move(left, top);
 }
 
@@ -35,16 +35,15 @@ void TForm2::LoadPicture(const QString &fileName)
     pcx::BmpPicture loaded;
     loaded.Load(QFile::encodeName(fileName).toStdString());
     picture_ = std::move(loaded);
-    image_ = ToQImage(picture_);
-    pixmap_ = QPixmap::fromImage(image_);
+    // The image is only the way to the pixmap, which takes over its pixels.
+    pixmap_ = QPixmap::fromImage(ToQImage(picture_));
     ui.Image1->setPixmap(pixmap_);
 }
 
 void TForm2::closeEvent(QCloseEvent *event)
 {
-    // Setting the button from code runs no click operation.
     if (Form1)
-        Form1->ui.ToolButton6->setChecked(false);
+        Form1->ViewerClosed();
     event->accept();
 }
 

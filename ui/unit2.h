@@ -4,7 +4,6 @@
 #include "bmp_picture.h"
 #include "ui_unit2.h"
 
-#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 
@@ -13,12 +12,9 @@ class TForm2 : public QWidget {
 public:
     explicit TForm2(QWidget *parent = nullptr);
 
-    Ui::TForm2 ui;
-
     // The current picture: empty until the first successful preview.
     [[nodiscard]] const pcx::BmpPicture &picture() const { return picture_; }
-    [[nodiscard]] const QImage &image() const { return image_; }
-    // The picture as drawn; the preview box shares it.
+    // The picture as drawn, shared by Image1 and the preview box.
     [[nodiscard]] const QPixmap &pixmap() const { return pixmap_; }
     // Loads the file as the current picture and shows it in Image1; a failed load changes nothing.
     void LoadPicture(const QString &fileName);
@@ -31,8 +27,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    Ui::TForm2 ui;
     pcx::BmpPicture picture_;
-    QImage image_;
     QPixmap pixmap_;
 };
 

@@ -12,8 +12,6 @@ public:
 
     explicit TForm3(QWidget *parent = nullptr);
 
-    Ui::TForm3 ui;
-
     void Button1Click();
     void Label2Click();
     // The link that Label2Click hands to the desktop.
@@ -21,6 +19,9 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    Ui::TForm3 ui;
 };
 
 extern TForm3 *Form3;

@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+using pcx::Setting;
 using pcx::SettingsKey;
 
 namespace {
@@ -32,7 +33,7 @@ QString errorOf(Call &&call)
     return {};
 }
 
-QVariant readAs(const SettingsKey &key, Kind kind, const QString &name)
+QVariant readAs(const SettingsKey &key, Kind kind, Setting name)
 {
     switch (kind) {
     case Kind::Integer: return key.readInteger(name);
@@ -152,21 +153,21 @@ void SettingsKeyTest::valuesSurviveNewStore()
 {
     SettingsKey().ensureKey();
     const SettingsKey writer;
-    writer.writeInteger(QStringLiteral("Left"), -191);
-    writer.writeInteger(QStringLiteral("VLeft"), 2147483647);
-    writer.writeInteger(QStringLiteral("VTop"), -2147483647 - 1);
-    writer.writeBoolean(QStringLiteral("WView"), false);
-    writer.writeBoolean(QStringLiteral("AutoSave"), true);
+    writer.writeInteger(Setting::Left, -191);
+    writer.writeInteger(Setting::VLeft, 2147483647);
+    writer.writeInteger(Setting::VTop, -2147483647 - 1);
+    writer.writeBoolean(Setting::WView, false);
+    writer.writeBoolean(Setting::AutoSave, true);
     SettingsKey().ensureKey(); // an existing key keeps its values
 
     for (const SettingsKey &reader : {SettingsKey(), freshCopy(writer)}) {
-        QCOMPARE(reader.readInteger(QStringLiteral("Left")), -191);
-        QCOMPARE(reader.readInteger(QStringLiteral("Top")), 0);
-        QCOMPARE(reader.readInteger(QStringLiteral("VLeft")), 2147483647);
-        QCOMPARE(reader.readInteger(QStringLiteral("VTop")), -2147483647 - 1);
-        QCOMPARE(reader.readBoolean(QStringLiteral("WView")), false);
-        QCOMPARE(reader.readBoolean(QStringLiteral("AutoSave")), true);
-        QCOMPARE(reader.readText(QStringLiteral("Dir")), QDir::homePath());
+        QCOMPARE(reader.readInteger(Setting::Left), -191);
+        QCOMPARE(reader.readInteger(Setting::Top), 0);
+        QCOMPARE(reader.readInteger(Setting::VLeft), 2147483647);
+        QCOMPARE(reader.readInteger(Setting::VTop), -2147483647 - 1);
+        QCOMPARE(reader.readBoolean(Setting::WView), false);
+        QCOMPARE(reader.readBoolean(Setting::AutoSave), true);
+        QCOMPARE(reader.readText(Setting::Dir), QDir::homePath());
     }
 }
 
@@ -174,25 +175,25 @@ void SettingsKeyTest::editBetweenAccessesIsSeen()
 {
     const SettingsKey key;
     key.ensureKey();
-    QCOMPARE(key.readInteger(QStringLiteral("Left")), 0);
+    QCOMPARE(key.readInteger(Setting::Left), 0);
     writeFile(key.path(), "[General]\nLeft=1234\n");
-    QCOMPARE(key.readInteger(QStringLiteral("Left")), 1234);
-    QCOMPARE(errorOf([&] { (void)key.readInteger(QStringLiteral("Top")); }), QStringLiteral("Failed to get data for 'Top'"));
+    QCOMPARE(key.readInteger(Setting::Left), 1234);
+    QCOMPARE(errorOf([&] { (void)key.readInteger(Setting::Top); }), QStringLiteral("Failed to get data for 'Top'"));
 }
 
 void SettingsKeyTest::deleteRemovesKey()
 {
     const SettingsKey key;
     key.ensureKey();
-    key.writeInteger(QStringLiteral("VLeft"), 7);
+    key.writeInteger(Setting::VLeft, 7);
     key.deleteKey();
     QVERIFY(!QFile::exists(key.path()));
     key.deleteKey(); // already missing: silent
     QVERIFY(!key.tryOpen());
     // What the viewer's creation and the exit meet when the key is gone.
-    QCOMPARE(errorOf([&] { (void)key.readInteger(QStringLiteral("VLeft")); }), QStringLiteral("Failed to get data for 'VLeft'"));
+    QCOMPARE(errorOf([&] { (void)key.readInteger(Setting::VLeft); }), QStringLiteral("Failed to get data for 'VLeft'"));
     key.ensureKey();
-    QCOMPARE(key.readInteger(QStringLiteral("VLeft")), 550);
+    QCOMPARE(key.readInteger(Setting::VLeft), 550);
 }
 
 void SettingsKeyTest::readValues_data()
@@ -216,7 +217,7 @@ void SettingsKeyTest::readValues()
     const SettingsKey key;
     key.ensureKey();
     writeFile(key.path(), "[General]\n" + text + "\n");
-    QCOMPARE(readAs(key, kind, QStringLiteral("Left")), expected);
+    QCOMPARE(readAs(key, kind, Setting::Left), expected);
 }
 
 void SettingsKeyTest::readFailures_data()
@@ -248,7 +249,7 @@ void SettingsKeyTest::readFailures()
     const SettingsKey key;
     key.ensureKey();
     writeFile(key.path(), "[General]\n" + text + "\n");
-    QCOMPARE(errorOf([&] { (void)readAs(key, kind, QStringLiteral("Left")); }), message);
+    QCOMPARE(errorOf([&] { (void)readAs(key, kind, Setting::Left); }), message);
 }
 
 void SettingsKeyTest::dirRoundTrip_data()
@@ -268,12 +269,12 @@ void SettingsKeyTest::dirRoundTrip()
     QFETCH(QString, dir);
     const SettingsKey key;
     key.ensureKey();
-    key.writeText(QStringLiteral("Dir"), dir);
-    key.writeInteger(QStringLiteral("Top"), 5); // a later write must not mangle the text
+    key.writeText(Setting::Dir, dir);
+    key.writeInteger(Setting::Top, 5); // a later write must not mangle the text
     const SettingsKey copy = freshCopy(key);
-    QCOMPARE(copy.readText(QStringLiteral("Dir")), dir);
-    QCOMPARE(copy.readInteger(QStringLiteral("Top")), 5);
-    QCOMPARE(key.readText(QStringLiteral("Dir")), dir);
+    QCOMPARE(copy.readText(Setting::Dir), dir);
+    QCOMPARE(copy.readInteger(Setting::Top), 5);
+    QCOMPARE(key.readText(Setting::Dir), dir);
 }
 
 void SettingsKeyTest::createFailures_data()
@@ -303,13 +304,13 @@ void SettingsKeyTest::createFailures()
 void SettingsKeyTest::writeFailsWithoutKeyFile()
 {
     const SettingsKey key;
-    QCOMPARE(errorOf([&] { key.writeInteger(QStringLiteral("Left"), 1); }), QStringLiteral("Failed to set data for 'Left'"));
+    QCOMPARE(errorOf([&] { key.writeInteger(Setting::Left, 1); }), QStringLiteral("Failed to set data for 'Left'"));
     QVERIFY(!QFile::exists(key.path())); // a write never creates the key
     key.ensureKey();
-    key.writeBoolean(QStringLiteral("WView"), false);
+    key.writeBoolean(Setting::WView, false);
     QVERIFY(QFile::remove(key.path()));
     QVERIFY(QDir().mkdir(key.path()));
-    QCOMPARE(errorOf([&] { key.writeText(QStringLiteral("Dir"), QStringLiteral("/")); }), QStringLiteral("Failed to set data for 'Dir'"));
+    QCOMPARE(errorOf([&] { key.writeText(Setting::Dir, QStringLiteral("/")); }), QStringLiteral("Failed to set data for 'Dir'"));
 }
 
 void SettingsKeyTest::writeRepairsHandEditedFile()
@@ -317,10 +318,10 @@ void SettingsKeyTest::writeRepairsHandEditedFile()
     const SettingsKey key;
     key.ensureKey();
     writeFile(key.path(), "[General]\nLeft=3\nno equals sign here\n");
-    key.writeInteger(QStringLiteral("Top"), 9);
+    key.writeInteger(Setting::Top, 9);
     const SettingsKey copy = freshCopy(key);
-    QCOMPARE(copy.readInteger(QStringLiteral("Left")), 3);
-    QCOMPARE(copy.readInteger(QStringLiteral("Top")), 9);
+    QCOMPARE(copy.readInteger(Setting::Left), 3);
+    QCOMPARE(copy.readInteger(Setting::Top), 9);
 }
 
 // Permission bits do not stop root, so as root this runs itself again as "nobody".
@@ -340,23 +341,26 @@ void SettingsKeyTest::unprivilegedFailures()
     }
     const SettingsKey key;
     key.ensureKey();
-    key.writeInteger(QStringLiteral("Left"), 77);
+    key.writeInteger(Setting::Left, 77);
     QVERIFY(QFile::setPermissions(key.path(), QFile::ReadOwner));
     QVERIFY(!key.tryOpen());
-    QCOMPARE(errorOf([&] { key.writeInteger(QStringLiteral("Top"), 5); }), QStringLiteral("Failed to set data for 'Top'"));
-    QCOMPARE(key.readInteger(QStringLiteral("Left")), 77); // written before the failure: kept
-    QCOMPARE(key.readInteger(QStringLiteral("Top")), 0);   // the refused value is not seen
+    QCOMPARE(errorOf([&] { key.writeInteger(Setting::Top, 5); }), QStringLiteral("Failed to set data for 'Top'"));
     QCOMPARE(errorOf([&] { key.ensureKey(); }), QStringLiteral("Failed to create key ") + key.path());
+    // Unopenable with full rights, the key has no values to read.
+    QCOMPARE(errorOf([&] { (void)key.readInteger(Setting::Left); }), QStringLiteral("Failed to get data for 'Left'"));
+    QCOMPARE(key.readText(Setting::Dir), QString());
+    QVERIFY(QFile::setPermissions(key.path(), QFile::ReadOwner | QFile::WriteOwner));
+    QCOMPARE(key.readInteger(Setting::Left), 77); // written before the failure: kept
+    QCOMPARE(key.readInteger(Setting::Top), 0);   // the refused value is not seen
 
     // A key directory that takes no new files: the key cannot be written, nor made.
-    QVERIFY(QFile::setPermissions(key.path(), QFile::ReadOwner | QFile::WriteOwner));
     const auto restore = qScopeGuard([&] { QFile::setPermissions(configDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
     QVERIFY(QFile::setPermissions(configDir(), QFile::ReadOwner | QFile::ExeOwner));
     QVERIFY(!key.tryOpen());
-    QCOMPARE(errorOf([&] { key.writeBoolean(QStringLiteral("WView"), false); }), QStringLiteral("Failed to set data for 'WView'"));
-    QCOMPARE(key.readBoolean(QStringLiteral("WView")), true);
+    QCOMPARE(errorOf([&] { key.writeBoolean(Setting::WView, false); }), QStringLiteral("Failed to set data for 'WView'"));
     QCOMPARE(errorOf([&] { key.ensureKey(); }), QStringLiteral("Failed to create key ") + key.path());
     QVERIFY(QFile::setPermissions(configDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(key.readBoolean(Setting::WView), true);
     QVERIFY(QFile::remove(key.path()));
     QVERIFY(QFile::setPermissions(configDir(), QFile::ReadOwner | QFile::ExeOwner));
     QCOMPARE(errorOf([&] { key.ensureKey(); }), QStringLiteral("Failed to create key ") + key.path());

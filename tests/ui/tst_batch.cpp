@@ -1,6 +1,6 @@
 // The batch conversion of every listed file: its question box, the answers, byte-exact results,
 // the files it passes over, and the first error ending the batch.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "unit1.h"
 #include "unit2.h"
@@ -46,9 +46,9 @@ private:
 
 void BatchTest::questionBox()
 {
-    Form1->ui.DirectoryListBox1->setDirectory(dir_);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
     boxes_->queue(kNo);
-    Click(Form1->ui.ToolButton3);
+    Click(Control<QToolButton>(Form1, "ToolButton3"));
     QCOMPARE(boxes_->boxes().size(), 1);
     const BoxRecord &box = boxes_->boxes().first();
     QCOMPARE(box.title, QStringLiteral("Information"));
@@ -71,17 +71,17 @@ void BatchTest::notYesChangesNothing()
     QFETCH(QString, answer);
     WriteLod(file(QStringLiteral("a.pcx")), Pattern(3, 2, 1));
     WriteLod(file(QStringLiteral("b.pcx")), Pattern(4, 4, 1));
-    Form1->ui.DirectoryListBox1->setDirectory(dir_);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
     QVERIFY(ClickFile(QStringLiteral("b.pcx")));
     const QStringList panels = Panels();
-    const QString edit3 = Form1->ui.Edit3->text();
+    const QString edit3 = Control<QLineEdit>(Form1, "Edit3")->text();
     const QStringList before = filesOnDisk();
 
     boxes_->queue(answer);
-    Click(Form1->ui.ToolButton3);
+    Click(Control<QToolButton>(Form1, "ToolButton3"));
     QCOMPARE(boxes_->boxes().size(), 1);
     QCOMPARE(Panels(), panels);
-    QCOMPARE(Form1->ui.Edit3->text(), edit3);
+    QCOMPARE(Control<QLineEdit>(Form1, "Edit3")->text(), edit3);
     QCOMPARE(filesOnDisk(), before);
 }
 
@@ -92,15 +92,15 @@ void BatchTest::yesConvertsEveryListedFile()
     WriteBytes(file(QStringLiteral("c.txt")), Bytes(pcx::test::LodHeader(5, 7, 9)) + QByteArray(8, 'q'));
     WriteLod(file(QStringLiteral("x.bmp")), Pattern(2, 2, 1));
     const QByteArray ownSource = FileBytes(file(QStringLiteral("x.bmp")));
-    Form1->ui.DirectoryListBox1->setDirectory(dir_);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
     ChooseFilter(4);
     QCOMPARE(ListedFiles(), (QStringList{"a.pcx", "B.pcx", "c.txt", "x.bmp"}));
     QVERIFY(ClickFile(QStringLiteral("a.pcx")));
-    const QImage picture = Form2->image();
-    const QSize preview = Form1->ui.Image1->size();
+    const QImage picture = Form2->pixmap().toImage();
+    const QSize preview = Control<QLabel>(Form1, "Image1")->size();
 
     boxes_->queue(kYes);
-    Click(Form1->ui.ToolButton3);
+    Click(Control<QToolButton>(Form1, "ToolButton3"));
     QCOMPARE(boxes_->texts(), QStringList{kQuestion});
     QCOMPARE(FileBytes(file(QStringLiteral("a.bmp"))), a);
     QCOMPARE(FileBytes(file(QStringLiteral("B.bmp"))), b);
@@ -109,8 +109,8 @@ void BatchTest::yesConvertsEveryListedFile()
     // The record shows the last listed file; the preview and the current picture are untouched,
     // and the list is not re-read.
     QCOMPARE(Panels().at(0), QStringLiteral("x.bmp"));
-    QCOMPARE(Form2->image(), picture);
-    QCOMPARE(Form1->ui.Image1->size(), preview);
+    QCOMPARE(Form2->pixmap().toImage(), picture);
+    QCOMPARE(Control<QLabel>(Form1, "Image1")->size(), preview);
     QCOMPARE(ListedFiles(), (QStringList{"a.pcx", "B.pcx", "c.txt", "x.bmp"}));
 }
 
@@ -121,10 +121,10 @@ void BatchTest::firstErrorEndsBatch()
     truncated.resize(60);
     pcx::test::WriteFile(Native(file(QStringLiteral("b.pcx"))), truncated);
     WriteLod(file(QStringLiteral("c.pcx")), Pattern(4, 4, 1));
-    Form1->ui.DirectoryListBox1->setDirectory(dir_);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
 
     boxes_->queue(kYes);
-    Click(Form1->ui.ToolButton3);
+    Click(Control<QToolButton>(Form1, "ToolButton3"));
     QCOMPARE(boxes_->texts(), (QStringList{kQuestion, QStringLiteral("Stream read error.")}));
     QCOMPARE(boxes_->boxes().at(1).icon, QMessageBox::Critical);
     QCOMPARE(FileBytes(file(QStringLiteral("a.bmp"))), a);
@@ -135,9 +135,9 @@ void BatchTest::firstErrorEndsBatch()
 
 void BatchTest::emptyListOnlyAsks()
 {
-    Form1->ui.DirectoryListBox1->setDirectory(dir_);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
     boxes_->queue(kYes);
-    Click(Form1->ui.ToolButton3);
+    Click(Control<QToolButton>(Form1, "ToolButton3"));
     QCOMPARE(boxes_->texts(), QStringList{kQuestion});
     QVERIFY(filesOnDisk().isEmpty());
 }

@@ -1,6 +1,6 @@
 // The error box of a program named like "PCXconv.title": its caption from the executable's name,
 // the stop icon, one OK, and the full-stop rule on the message.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "errors.h"
 #include "guard.h"

@@ -1,6 +1,6 @@
 // The main window and the About window: frames, every control's place, texts and fonts, the tab
 // order, browsing with the chained lists, directory errors, and where the About window opens.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "unit1.h"
 #include "unit2.h"
@@ -138,7 +138,7 @@ void MainWindowTest::toolButtons()
     QFETCH(bool, enabled);
     QFETCH(bool, down);
     QFETCH(QString, hint);
-    auto *item = Form1->ui.ToolBar->findChild<QWidget *>(QString::fromLatin1(QTest::currentDataTag()));
+    auto *item = Control<QFrame>(Form1, "ToolBar")->findChild<QWidget *>(QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(item);
     QCOMPARE(item->x(), left);
     QCOMPARE(item->width(), width);
@@ -177,7 +177,7 @@ void MainWindowTest::fonts()
 
 void MainWindowTest::filterEntries()
 {
-    const QComboBox *filter = Form1->ui.FilterComboBox1;
+    const QComboBox *filter = Control<FilterComboBox>(Form1, "FilterComboBox1");
     const QStringList texts{"LOD PCX files", "LOD Sprie files", "All LOD Graphiks files", "All files"};
     const QStringList masks{"*.pcx", "*.def", "*.def;*.pcx", "*.*"};
     QCOMPARE(filter->count(), 4);
@@ -186,17 +186,19 @@ void MainWindowTest::filterEntries()
         QCOMPARE(filter->itemData(i).toString(), masks[i]);
     }
     QCOMPARE(filter->currentIndex(), 0);
-    QCOMPARE(Form1->ui.FileListBox1->mask(), QStringLiteral("*.pcx"));
+    QCOMPARE(Control<FileListBox>(Form1, "FileListBox1")->mask(), QStringLiteral("*.pcx"));
 }
 
 void MainWindowTest::statusPanels()
 {
     // Each panel begins where the one before it, with its width, ends; the last takes the rest.
-    const Ui::TForm1 &ui = Form1->ui;
-    const QList<QLabel *> panels{ui.StatusPanel0, ui.StatusPanel1, ui.StatusPanel2, ui.StatusPanel3};
-    const QList<int> starts{0, 300, 345, 390, ui.StatusBar->width()};
+    auto *bar = Control<QFrame>(Form1, "StatusBar");
+    QList<QLabel *> panels;
+    for (const char *name : {"StatusPanel0", "StatusPanel1", "StatusPanel2", "StatusPanel3"})
+        panels << Control<QLabel>(Form1, name);
+    const QList<int> starts{0, 300, 345, 390, bar->width()};
     for (int i = 0; i < 4; ++i) {
-        QCOMPARE(panels[i]->parentWidget(), ui.StatusBar);
+        QCOMPARE(panels[i]->parentWidget(), bar);
         QCOMPARE(panels[i]->x(), starts[i]);
         QVERIFY2(panels[i]->geometry().right() < starts[i + 1] &&
                      panels[i]->geometry().right() >= starts[i + 1] - 3,
@@ -207,39 +209,40 @@ void MainWindowTest::statusPanels()
 
 void MainWindowTest::previewAtStart()
 {
-    const Ui::TForm1 &ui = Form1->ui;
-    QVERIFY(ui.Image2->isHidden());
-    QVERIFY(!ui.Image2->pixmap().isNull());
-    QCOMPARE(ui.Image2->pixmap().size(), QSize(150, 50));
-    QVERIFY(ui.Image1->pixmap().isNull());
-    QCOMPARE(ui.ProgressBar1->minimum(), 0);
-    QCOMPARE(ui.ProgressBar1->maximum(), 100);
-    QCOMPARE(ui.ProgressBar1->value(), 0);
-    QVERIFY(ui.Edit3->text().isEmpty());
-    QVERIFY(ui.Edit4->text().isEmpty());
-    QVERIFY(!ui.Edit4->isEnabled());
-    QVERIFY(!ui.SpeedButton4->isEnabled());
+    auto *image1 = Control<QLabel>(Form1, "Image1");
+    auto *image2 = Control<QLabel>(Form1, "Image2");
+    auto *bar = Control<QProgressBar>(Form1, "ProgressBar1");
+    QVERIFY(image2->isHidden());
+    QVERIFY(!image2->pixmap().isNull());
+    QCOMPARE(image2->pixmap().size(), QSize(150, 50));
+    QVERIFY(image1->pixmap().isNull());
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 100);
+    QCOMPARE(bar->value(), 0);
+    QVERIFY(Control<QLineEdit>(Form1, "Edit3")->text().isEmpty());
+    QVERIFY(Control<QLineEdit>(Form1, "Edit4")->text().isEmpty());
+    QVERIFY(!Control<QLineEdit>(Form1, "Edit4")->isEnabled());
+    QVERIFY(!Control<QToolButton>(Form1, "SpeedButton4")->isEnabled());
     // The bar lies over the preview box (later sibling), takes no input and still shows.
-    const QObjectList siblings = ui.Panel1->children();
-    QVERIFY(siblings.indexOf(ui.ProgressBar1) > siblings.indexOf(ui.Image1));
-    QVERIFY(ui.ProgressBar1->isVisible());
-    QVERIFY(ui.ProgressBar1->testAttribute(Qt::WA_TransparentForMouseEvents) ||
-            !ui.ProgressBar1->isEnabled());
-    QCOMPARE(ui.ProgressBar1->focusPolicy(), Qt::NoFocus);
+    const QObjectList siblings = Control<BevelPanel>(Form1, "Panel1")->children();
+    QVERIFY(siblings.indexOf(bar) > siblings.indexOf(image1));
+    QVERIFY(bar->isVisible());
+    QVERIFY(bar->testAttribute(Qt::WA_TransparentForMouseEvents) || !bar->isEnabled());
+    QCOMPARE(bar->focusPolicy(), Qt::NoFocus);
 }
 
 void MainWindowTest::tabOrder()
 {
-    const Ui::TForm1 &ui = Form1->ui;
+    QList<QWidget *> expected;
+    for (const char *name : {"Edit3", "Edit4", "FileListBox1", "DriveComboBox1", "DirectoryListBox1", "FilterComboBox1"})
+        expected << Control<QWidget>(Form1, name);
     QList<QWidget *> order;
-    QWidget *w = ui.Edit3;
+    QWidget *w = expected.first();
     do {
         if (w->focusPolicy() & Qt::TabFocus)
             order << w;
         w = w->nextInFocusChain();
-    } while (w != ui.Edit3 && order.size() < 50);
-    const QList<QWidget *> expected{ui.Edit3, ui.Edit4, ui.FileListBox1, ui.DriveComboBox1,
-                                    ui.DirectoryListBox1, ui.FilterComboBox1};
+    } while (w != expected.first() && order.size() < 50);
     QCOMPARE(order, expected);
 }
 
@@ -290,31 +293,33 @@ void MainWindowTest::form3Controls()
 
 void MainWindowTest::form3Texts()
 {
-    const Ui::TForm3 &ui = Form3->ui;
-    QCOMPARE(ui.Label1->text(), QStringLiteral("Конвертер PCX файлов,\nвыдранных из LOD файла\nот Korvale.\n"
-                                               "Version 1.02 build 040400"));
+    auto *label1 = Control<QLabel>(Form3, "Label1");
+    auto *label2 = Control<QLabel>(Form3, "Label2");
+    auto *label3 = Control<QLabel>(Form3, "Label3");
+    QCOMPARE(label1->text(), QStringLiteral("Конвертер PCX файлов,\nвыдранных из LOD файла\nот Korvale.\n"
+                                            "Version 1.02 build 040400"));
     // The four lines show as they stand: wrapping may not break one of them into two.
-    const QFontMetrics metrics(ui.Label1->font());
-    const QStringList lines = ui.Label1->text().split(u'\n');
+    const QFontMetrics metrics(label1->font());
+    const QStringList lines = label1->text().split(u'\n');
     for (const QString &line : lines)
-        QVERIFY2(!ui.Label1->wordWrap() || metrics.horizontalAdvance(line) <= ui.Label1->width(),
+        QVERIFY2(!label1->wordWrap() || metrics.horizontalAdvance(line) <= label1->width(),
                  qPrintable(line));
-    QVERIFY(lines.size() * metrics.lineSpacing() <= ui.Label1->height());
-    QVERIFY(ui.Label1->alignment() & Qt::AlignHCenter);
-    QCOMPARE(ui.Label1->font().family(), QStringLiteral("Arial"));
-    QCOMPARE(ui.Label1->font().pixelSize(), 16);
-    QCOMPARE(ui.Label3->text(), QStringLiteral("e-Mail:"));
-    QCOMPARE(ui.Label3->font().family(), QStringLiteral("Arial"));
-    QCOMPARE(ui.Label3->font().pixelSize(), 13);
-    QVERIFY(ui.Label3->font().bold());
-    QCOMPARE(ui.Label2->text(), QStringLiteral("korvale@example.org"));
-    QCOMPARE(ui.Label2->font().family(), QStringLiteral("Arial"));
-    QCOMPARE(ui.Label2->font().pixelSize(), 16);
-    QVERIFY(ui.Label2->font().underline());
-    QCOMPARE(ui.Label2->palette().color(QPalette::WindowText), QColor(Qt::blue));
-    QCOMPARE(ui.Label2->cursor().shape(), Qt::PointingHandCursor);
-    QCOMPARE(ui.Button1->text(), QStringLiteral("OK"));
-    QCOMPARE(ui.Image1->pixmap().size(), QSize(153, 26));
+    QVERIFY(lines.size() * metrics.lineSpacing() <= label1->height());
+    QVERIFY(label1->alignment() & Qt::AlignHCenter);
+    QCOMPARE(label1->font().family(), QStringLiteral("Arial"));
+    QCOMPARE(label1->font().pixelSize(), 16);
+    QCOMPARE(label3->text(), QStringLiteral("e-Mail:"));
+    QCOMPARE(label3->font().family(), QStringLiteral("Arial"));
+    QCOMPARE(label3->font().pixelSize(), 13);
+    QVERIFY(label3->font().bold());
+    QCOMPARE(label2->text(), QStringLiteral("korvale@example.org"));
+    QCOMPARE(label2->font().family(), QStringLiteral("Arial"));
+    QCOMPARE(label2->font().pixelSize(), 16);
+    QVERIFY(label2->font().underline());
+    QCOMPARE(label2->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    QCOMPARE(label2->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(Control<QPushButton>(Form3, "Button1")->text(), QStringLiteral("OK"));
+    QCOMPARE(Control<QLabel>(Form3, "Image1")->pixmap().size(), QSize(153, 26));
     QCOMPARE(TForm3::MailLink().toString(),
              QStringLiteral("mailto:korvale@example.org?subject=Korvale PCX Converter"));
 }
@@ -323,7 +328,7 @@ void MainWindowTest::aboutAtMainCorner()
 {
     for (const QPoint &where : {QPoint(123, 45), QPoint(7, 300)}) {
         Form1->move(where);
-        Click(Form1->ui.ToolButton11);
+        Click(Control<QToolButton>(Form1, "ToolButton11"));
         QVERIFY(Form3->isVisible());
         QCOMPARE(Form3->pos(), where);
         QVERIFY(!Form3->isModal());
@@ -331,7 +336,7 @@ void MainWindowTest::aboutAtMainCorner()
         Form3->move(400, 400);
     }
     QVERIFY(Form1->isVisible());
-    Click(Form3->ui.Button1);
+    Click(Control<QPushButton>(Form3, "Button1"));
     QVERIFY(!Form3->isVisible());
     QVERIFY(Form1->isVisible());
 }
@@ -341,11 +346,11 @@ void MainWindowTest::filterChoosesMask()
     const QString dir = session_->makeDir(QStringLiteral("mixed"));
     for (const char *name : {"A.PCX", "B.def", "C.bmp"})
         WriteBytes(QDir(dir).filePath(QString::fromLatin1(name)), "x");
-    Form1->ui.DirectoryListBox1->setDirectory(dir);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir);
     QCOMPARE(ListedFiles(), QStringList{"A.PCX"});
     ChooseFilter(3);
-    QCOMPARE(Form1->ui.FilterComboBox1->currentIndex(), 2);
-    QCOMPARE(Form1->ui.FileListBox1->mask(), QStringLiteral("*.def;*.pcx"));
+    QCOMPARE(Control<FilterComboBox>(Form1, "FilterComboBox1")->currentIndex(), 2);
+    QCOMPARE(Control<FileListBox>(Form1, "FileListBox1")->mask(), QStringLiteral("*.def;*.pcx"));
     QCOMPARE(ListedFiles(), (QStringList{"A.PCX", "B.def"}));
     ChooseFilter(4);
     QCOMPARE(ListedFiles(), (QStringList{"A.PCX", "B.def", "C.bmp"}));
@@ -358,12 +363,12 @@ void MainWindowTest::directoryClickOpens()
     const QString sub = session_->makeDir(QStringLiteral("top/sub"));
     WriteBytes(QDir(dir).filePath(QStringLiteral("up.pcx")), "x");
     WriteBytes(QDir(sub).filePath(QStringLiteral("down.pcx")), "x");
-    Form1->ui.DirectoryListBox1->setDirectory(dir);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir);
     QCOMPARE(ListedFiles(), QStringList{"up.pcx"});
 
     QVERIFY(ClickDirectory(sub));
-    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), sub);
-    QCOMPARE(Form1->ui.FileListBox1->directory(), sub);
+    QCOMPARE(Control<DirectoryListBox>(Form1, "DirectoryListBox1")->directory(), sub);
+    QCOMPARE(Control<FileListBox>(Form1, "FileListBox1")->directory(), sub);
     QCOMPARE(ListedFiles(), QStringList{"down.pcx"});
     QCOMPARE(QDir::currentPath(), sub);
 
@@ -388,14 +393,14 @@ void MainWindowTest::directoryErrors()
     windows_.reset();
     QDir::setCurrent(session_->start());
     WriteBytes(QDir(session_->start()).filePath(QStringLiteral("here.pcx")), "x");
-    session_->writeDefaultsWith({{"Dir", QDir(session_->root()).filePath(saved)}});
+    session_->writeDefaultsWith({{pcx::Setting::Dir, QDir(session_->root()).filePath(saved)}});
     windows_ = std::make_unique<Windows>();
 
     QCOMPARE(boxes_->texts().join(u'|'), message);
     QCOMPARE(boxes_->boxes().first().icon, QMessageBox::Critical);
     // The lists stay on the directory that was current at start.
-    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), session_->start());
-    QCOMPARE(Form1->ui.FileListBox1->directory(), session_->start());
+    QCOMPARE(Control<DirectoryListBox>(Form1, "DirectoryListBox1")->directory(), session_->start());
+    QCOMPARE(Control<FileListBox>(Form1, "FileListBox1")->directory(), session_->start());
     QCOMPARE(ListedFiles(), QStringList{"here.pcx"});
     QVERIFY(Form1->isVisible());
 }

@@ -1,6 +1,6 @@
 // Opening a path as the program's argument or by a drop: what is listed, selected, previewed,
 // saved automatically and remembered at exit; missing paths; the parsing of the command line.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "command_line.h"
 #include "guard.h"
@@ -29,7 +29,7 @@ private slots:
         // The automatic save on, and a saved directory that the path must win over.
         begin(false);
         dir_ = session_->makeDir(QStringLiteral("pictures"));
-        session_->writeDefaultsWith({{"AutoSave", "1"}});
+        session_->writeDefaultsWith({{pcx::Setting::AutoSave, "1"}});
         windows_ = std::make_unique<Windows>();
     }
     void cleanup() { end(); }
@@ -55,12 +55,12 @@ private:
 
 void OpenPathTest::verifySelected(const QString &name, const QByteArray &expectedBmp, QSize preview)
 {
-    QCOMPARE(Form1->ui.FileListBox1->fileName(), file(name));
+    QCOMPARE(Control<FileListBox>(Form1, "FileListBox1")->fileName(), file(name));
     QCOMPARE(Panels().first(), file(name));
     const QString bmp = file(name.left(name.size() - 4) + QStringLiteral(".bmp"));
-    QCOMPARE(Form1->ui.Edit3->text(), bmp);
+    QCOMPARE(Control<QLineEdit>(Form1, "Edit3")->text(), bmp);
     QCOMPARE(FileBytes(bmp), expectedBmp);
-    QCOMPARE(Form1->ui.Image1->size(), preview);
+    QCOMPARE(Control<QLabel>(Form1, "Image1")->size(), preview);
     QVERIFY(Form2->isVisible());
     QVERIFY(boxes_->boxes().isEmpty());
 }
@@ -68,7 +68,7 @@ void OpenPathTest::verifySelected(const QString &name, const QByteArray &expecte
 QString OpenPathTest::savedDirAtExit()
 {
     Form1->close();
-    return session_->setting(QStringLiteral("Dir")).toString();
+    return session_->setting(pcx::Setting::Dir).toString();
 }
 
 void OpenPathTest::openFile_data()
@@ -92,7 +92,7 @@ void OpenPathTest::openFile()
     pcx::ui::RunGuarded([&] { Form1->OpenPath(file(name)); });
 
     verifySelected(name, expected, QSize(7, 5));
-    QCOMPARE(Form1->ui.FilterComboBox1->currentIndex(), filterEntry);
+    QCOMPARE(Control<FilterComboBox>(Form1, "FilterComboBox1")->currentIndex(), filterEntry);
     QVERIFY(!QFile::exists(file(QStringLiteral("a.bmp"))));
     QCOMPARE(savedDirAtExit(), dir_);
 }
@@ -102,9 +102,9 @@ void OpenPathTest::openDirectory()
     WriteLod(file(QStringLiteral("x.pcx")), Pattern(3, 2, 1));
     pcx::ui::RunGuarded([&] { Form1->OpenPath(dir_ + QStringLiteral("/./")); });
 
-    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), dir_);
+    QCOMPARE(Control<DirectoryListBox>(Form1, "DirectoryListBox1")->directory(), dir_);
     QCOMPARE(ListedFiles(), QStringList{"x.pcx"});
-    QCOMPARE(Form1->ui.FileListBox1->selectedRow(), -1);
+    QCOMPARE(Control<FileListBox>(Form1, "FileListBox1")->selectedRow(), -1);
     QVERIFY(!QFile::exists(file(QStringLiteral("x.bmp"))));
     QVERIFY(boxes_->boxes().isEmpty());
     QCOMPARE(savedDirAtExit(), dir_);
@@ -126,7 +126,7 @@ void OpenPathTest::missingPath()
 
     QCOMPARE(boxes_->texts().join(u'|'), message);
     // The window stays on the saved directory, and keeps it at exit.
-    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), session_->home());
+    QCOMPARE(Control<DirectoryListBox>(Form1, "DirectoryListBox1")->directory(), session_->home());
     QVERIFY(Form1->isVisible());
     QCOMPARE(savedDirAtExit(), session_->home());
 }

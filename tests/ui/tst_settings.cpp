@@ -1,6 +1,6 @@
 // The settings as the windows use them: the first run's defaults, values kept across a close and
 // a new start, deleting the key, and a wrong-typed value ending the main window's creation step.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "guard.h"
 #include "unit1.h"
@@ -8,9 +8,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace uitest;
+using pcx::Setting;
+
+Q_DECLARE_METATYPE(Setting)
 
 class SettingsTest : public WindowTestCase {
     Q_OBJECT
@@ -28,6 +34,7 @@ private slots:
     void deletedKeyIsNotSaved();
     void wrongTypeSkipsRestOfStep_data();
     void wrongTypeSkipsRestOfStep();
+    void unwritableKey();
 
 private:
     // Converts a small picture so that the temporary file exists.
@@ -39,9 +46,9 @@ void SettingsTest::preview()
 {
     const QString dir = session_->makeDir(QStringLiteral("pictures"));
     WriteLod(QDir(dir).filePath(QStringLiteral("a.pcx")), pcx::test::Pattern(5, 4, 1));
-    Form1->ui.DirectoryListBox1->setDirectory(dir);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir);
     QVERIFY(ClickFile(QStringLiteral("a.pcx")));
-    QVERIFY(QFile::exists(TForm1::TemporaryFileName()));
+    QVERIFY(QFile::exists(Form1->TemporaryFileName()));
 }
 
 void SettingsTest::firstRunWritesDefaults()
@@ -50,15 +57,14 @@ void SettingsTest::firstRunWritesDefaults()
     windows_ = std::make_unique<Windows>();
     QVERIFY(session_->iniPath().startsWith(session_->root() + QStringLiteral("/config/")));
     QVERIFY(QFile::exists(session_->iniPath()));
-    const QStringList names{"Left", "Top", "VLeft", "VTop", "WView", "AutoSave", "Dir"};
     const QStringList values{"0", "0", "550", "0", "1", "0", session_->home()};
-    for (int i = 0; i < names.size(); ++i)
-        QCOMPARE(session_->setting(names[i]).toString(), values[i]);
+    for (const pcx::SettingDefinition &definition : pcx::kSettingDefinitions)
+        QCOMPARE(session_->setting(definition.setting).toString(), values[static_cast<int>(definition.setting)]);
     QCOMPARE(Form1->pos(), QPoint(0, 0));
     QCOMPARE(Form2->pos(), QPoint(550, 0));
-    QVERIFY(Form1->ui.ToolButton6->isChecked());
-    QVERIFY(!Form1->ui.ToolButton8->isChecked());
-    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), session_->home());
+    QVERIFY(Control<QToolButton>(Form1, "ToolButton6")->isChecked());
+    QVERIFY(!Control<QToolButton>(Form1, "ToolButton8")->isChecked());
+    QCOMPARE(Control<DirectoryListBox>(Form1, "DirectoryListBox1")->directory(), session_->home());
     QVERIFY(boxes_->boxes().isEmpty());
 }
 
@@ -67,26 +73,25 @@ void SettingsTest::valuesSurviveClose()
     windows_ = std::make_unique<Windows>();
     preview();
     const QString sub = session_->makeDir(QStringLiteral("pictures/sub"));
-    Form1->ui.DirectoryListBox1->setDirectory(sub);
-    Click(Form1->ui.ToolButton8);
-    Click(Form1->ui.ToolButton6);
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(sub);
+    Click(Control<QToolButton>(Form1, "ToolButton8"));
+    Click(Control<QToolButton>(Form1, "ToolButton6"));
     Form1->move(40, 50);
     Form2->move(300, 200);
 
     QVERIFY(Form1->close());
-    QVERIFY(!QFile::exists(TForm1::TemporaryFileName()));
-    const QStringList names{"Left", "Top", "VLeft", "VTop", "WView", "AutoSave", "Dir"};
+    QVERIFY(!QFile::exists(Form1->TemporaryFileName()));
     const QStringList values{"40", "50", "300", "200", "0", "1", sub};
-    for (int i = 0; i < names.size(); ++i)
-        QCOMPARE(session_->setting(names[i]).toString(), values[i]);
+    for (const pcx::SettingDefinition &definition : pcx::kSettingDefinitions)
+        QCOMPARE(session_->setting(definition.setting).toString(), values[static_cast<int>(definition.setting)]);
 
     windows_.reset();
     windows_ = std::make_unique<Windows>();
     QCOMPARE(Form1->pos(), QPoint(40, 50));
     QCOMPARE(Form2->pos(), QPoint(300, 200));
-    QVERIFY(!Form1->ui.ToolButton6->isChecked());
-    QVERIFY(Form1->ui.ToolButton8->isChecked());
-    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), sub);
+    QVERIFY(!Control<QToolButton>(Form1, "ToolButton6")->isChecked());
+    QVERIFY(Control<QToolButton>(Form1, "ToolButton8")->isChecked());
+    QCOMPARE(Control<DirectoryListBox>(Form1, "DirectoryListBox1")->directory(), sub);
     QVERIFY(boxes_->boxes().isEmpty());
 }
 
@@ -94,47 +99,48 @@ void SettingsTest::deletedKeyIsNotSaved()
 {
     windows_ = std::make_unique<Windows>();
     preview();
-    Click(Form1->ui.ToolButton13);
+    Click(Control<QToolButton>(Form1, "ToolButton13"));
     QVERIFY(!QFile::exists(session_->iniPath()));
     // Deleting again, with the key already gone, passes in silence.
-    Click(Form1->ui.ToolButton13);
+    Click(Control<QToolButton>(Form1, "ToolButton13"));
     Form1->move(70, 80);
     QVERIFY(Form1->close());
     QVERIFY(!QFile::exists(session_->iniPath()));
-    QVERIFY(QFile::exists(TForm1::TemporaryFileName()));
+    QVERIFY(QFile::exists(Form1->TemporaryFileName()));
     QVERIFY(boxes_->boxes().isEmpty());
 
     // The next start gets the defaults again.
     windows_.reset();
     windows_ = std::make_unique<Windows>();
     QCOMPARE(Form1->pos(), QPoint(0, 0));
-    QCOMPARE(session_->setting(QStringLiteral("Left")).toString(), QStringLiteral("0"));
+    QCOMPARE(session_->setting(Setting::Left).toString(), QStringLiteral("0"));
 }
 
 void SettingsTest::wrongTypeSkipsRestOfStep_data()
 {
-    QTest::addColumn<QString>("wrong");
+    QTest::addColumn<Setting>("wrong");
     QTest::addColumn<QPoint>("form1");
     QTest::addColumn<QPoint>("form2");
     QTest::addColumn<bool>("applied");
     // Form1's step stops at Top: the window keeps its design position, toggles and directory.
-    QTest::newRow("Top") << "Top" << QPoint(191, 813) << QPoint(550, 0) << false;
+    QTest::newRow("Top") << Setting::Top << QPoint(191, 813) << QPoint(550, 0) << false;
     // The viewer's own step stops at VTop: it keeps its design position; Form1's step was whole.
-    QTest::newRow("VTop") << "VTop" << QPoint(33, 44) << QPoint(722, 650) << true;
+    QTest::newRow("VTop") << Setting::VTop << QPoint(33, 44) << QPoint(722, 650) << true;
 }
 
 void SettingsTest::wrongTypeSkipsRestOfStep()
 {
-    QFETCH(QString, wrong);
+    QFETCH(Setting, wrong);
     QFETCH(QPoint, form1);
     QFETCH(QPoint, form2);
     QFETCH(bool, applied);
     const QString elsewhere = session_->makeDir(QStringLiteral("elsewhere"));
-    session_->writeDefaultsWith({{"Left", "33"}, {"Top", "44"}, {"WView", "0"}, {"AutoSave", "1"},
-                                 {"Dir", elsewhere}, {wrong, "abc"}});
+    session_->writeDefaultsWith({{Setting::Left, "33"}, {Setting::Top, "44"}, {Setting::WView, "0"},
+                                 {Setting::AutoSave, "1"}, {Setting::Dir, elsewhere}, {wrong, "abc"}});
     windows_ = std::make_unique<Windows>();
 
-    QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Invalid data type for '%1'").arg(wrong)});
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Invalid data type for '%1'").arg(name)});
     const BoxRecord &box = boxes_->boxes().first();
     QCOMPARE(box.title, pcx::ui::ApplicationTitle());
     QCOMPARE(box.icon, QMessageBox::Critical);
@@ -142,9 +148,39 @@ void SettingsTest::wrongTypeSkipsRestOfStep()
     QVERIFY(Form1->isVisible());
     QCOMPARE(Form1->pos(), form1);
     QCOMPARE(Form2->pos(), form2);
-    QCOMPARE(Form1->ui.ToolButton6->isChecked(), !applied);
-    QCOMPARE(Form1->ui.ToolButton8->isChecked(), applied);
-    QCOMPARE(Form1->ui.DirectoryListBox1->directory(), applied ? elsewhere : session_->start());
+    QCOMPARE(Control<QToolButton>(Form1, "ToolButton6")->isChecked(), !applied);
+    QCOMPARE(Control<QToolButton>(Form1, "ToolButton8")->isChecked(), applied);
+    QCOMPARE(Control<DirectoryListBox>(Form1, "DirectoryListBox1")->directory(), applied ? elsewhere : session_->start());
+}
+
+// A key file that cannot be written is a key that cannot be opened with full rights: the main window
+// fails to create it, and the viewer then has no position to read. Permission bits do not stop
+// root, so as root this runs itself again as "nobody".
+void SettingsTest::unwritableKey()
+{
+    if (geteuid() == 0) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        // This session's directories are root's own; the child makes its own.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        child.setProcessEnvironment(environment);
+        child.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                                                QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                                                QStringLiteral("unwritableKey")});
+        QVERIFY2(child.waitForFinished(60000), qPrintable(child.errorString()));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        QVERIFY2(output.contains("PASS   : SettingsTest::unwritableKey()"), output.constData());
+        return;
+    }
+    session_->writeDefaultsWith({{Setting::Left, "33"}, {Setting::VLeft, "300"}, {Setting::VTop, "200"}});
+    QVERIFY(QFile::setPermissions(session_->iniPath(), QFile::ReadOwner));
+    windows_ = std::make_unique<Windows>();
+    QCOMPARE(boxes_->texts(), (QStringList{QStringLiteral("Failed to create key %1.").arg(session_->iniPath()),
+                                           QStringLiteral("Failed to get data for 'VLeft'")}));
+    QCOMPARE(Form1->pos(), QPoint(191, 813));
+    QCOMPARE(Form2->pos(), QPoint(722, 650));
 }
 
 QTEST_MAIN(SettingsTest)

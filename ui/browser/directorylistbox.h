@@ -35,8 +35,6 @@ public:
 
     // The file list shows this list's directory from now on; throws like setDirectory.
     void setFileList(FileListBox *fileList);
-    [[nodiscard]] FileListBox *fileList() const { return fileList_; }
-    [[nodiscard]] DriveComboBox *driveCombo() const { return driveCombo_; }
 
 signals:
     // The user changed the selection with the mouse or the keyboard.

@@ -25,11 +25,6 @@ void DriveComboBox::setDirList(DirectoryListBox *dirList)
     }
 }
 
-DirectoryListBox *DriveComboBox::dirList() const
-{
-    return dirList_;
-}
-
 QString DriveComboBox::mountPoint() const
 {
     return currentData().toString();

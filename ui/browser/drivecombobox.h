@@ -18,7 +18,6 @@ public:
 
     // Links the directory list both ways and shows the volume of its directory.
     void setDirList(DirectoryListBox *dirList);
-    [[nodiscard]] DirectoryListBox *dirList() const;
 
     // The mount point of the shown entry; empty when there is none.
     [[nodiscard]] QString mountPoint() const;

@@ -31,11 +31,6 @@ void FileListBox::setDirectory(const QString &directory)
         read(text, mask_);
 }
 
-void FileListBox::reread()
-{
-    read(directory_, mask_);
-}
-
 QString FileListBox::fileName() const
 {
     const int row = selectedRow();
@@ -83,8 +78,9 @@ void FileListBox::read(const QString &directory, const QString &mask)
 void FileListBox::userSelected()
 {
     const QPointer<FileListBox> self(this);
+    abandoned_ = false;
     emit clicked();
-    if (!self)
+    if (!self || abandoned_)
         return;
     const int row = selectedRow();
     if (row != lastChangeRow_) {

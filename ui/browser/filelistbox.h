@@ -19,9 +19,6 @@ public:
     // Throws pcx::Error for a directory that cannot be entered, changing nothing.
     void setDirectory(const QString &directory);
 
-    // Reads the directory again with the same mask, as a change of either does.
-    void reread();
-
     // Full path of the selected file; empty when no item is selected.
     [[nodiscard]] QString fileName() const;
     [[nodiscard]] QString itemText(int row) const;
@@ -29,6 +26,10 @@ public:
     [[nodiscard]] int rowOf(const QString &name) const;
     // Selects the row as a mouse click on it does, with the same reports.
     void selectAsUser(int row);
+
+    // For the click's handler when it failed: an error ends the selection's handling, so the
+    // change report that would have followed is not made and the remembered row stays.
+    void abandonSelection() { abandoned_ = true; }
 
 signals:
     // The user selected an item (mouse or keyboard), also the one already selected.
@@ -46,4 +47,5 @@ private:
     QString directory_;
     QString mask_ = QStringLiteral("*.pcx");
     int lastChangeRow_ = 0; // the row the last change reported
+    bool abandoned_ = false;
 };

@@ -14,7 +14,6 @@ FilterComboBox::FilterComboBox(QWidget *parent) : QComboBox(parent)
 
 void FilterComboBox::setFilter(const QString &filter)
 {
-    filter_ = filter;
     clear();
     const QStringList parts = filter.split(u'|');
     for (qsizetype i = 0; i < parts.size(); i += 2) {

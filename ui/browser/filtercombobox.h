@@ -13,7 +13,6 @@ class FilterComboBox : public QComboBox {
 public:
     explicit FilterComboBox(QWidget *parent = nullptr);
 
-    [[nodiscard]] QString filter() const { return filter_; }
     // Descriptions and masks alternate, separated by "|"; the first entry is selected and its mask
     // given to the linked file list (which may throw pcx::Error, see FileListBox::setMask).
     void setFilter(const QString &filter);
@@ -27,11 +26,9 @@ public:
 
     // Links the file list and gives it the selected entry's mask; throws like setFilter.
     void setFileList(FileListBox *fileList);
-    [[nodiscard]] FileListBox *fileList() const { return fileList_; }
 
 private:
     void applyMask();
 
-    QString filter_;
     QPointer<FileListBox> fileList_;
 };

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "lod_pcx.h"
+#include "program_windows.h"
+#include "settings_key.h"
 
 #include <QMessageBox>
 #include <QStringList>
@@ -15,9 +17,6 @@
 #include <utility>
 
 class QAbstractButton;
-class TForm1;
-class TForm2;
-class TForm3;
 
 namespace uitest {
 
@@ -67,11 +66,10 @@ public:
     [[nodiscard]] QString runtime() const { return root() + QStringLiteral("/runtime"); }
     [[nodiscard]] QString iniPath() const;
 
-    // Writes the key file with exactly these values, as their texts.
-    void writeSettings(const QList<std::pair<QString, QString>> &values) const;
-    // The seven values a first run writes, with the named ones replaced.
-    void writeDefaultsWith(const QList<std::pair<QString, QString>> &changes) const;
-    [[nodiscard]] QVariant setting(const QString &name) const;
+    // Writes the key file with the seven values a first run writes, the named ones replaced by
+    // these texts.
+    void writeDefaultsWith(const QList<std::pair<pcx::Setting, QString>> &changes) const;
+    [[nodiscard]] QVariant setting(pcx::Setting setting) const;
 
     // A new directory under the session's root.
     [[nodiscard]] QString makeDir(const QString &relative) const;
@@ -85,14 +83,11 @@ private:
 class Windows {
 public:
     Windows();
-    ~Windows();
     Windows(const Windows &) = delete;
     Windows &operator=(const Windows &) = delete;
 
 private:
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm2> form2_;
-    std::unique_ptr<TForm3> form3_;
+    ProgramWindows windows_;
 };
 
 // The program's own look, as its start applies it.

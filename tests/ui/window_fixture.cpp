@@ -1,8 +1,7 @@
 // Shared pieces of the window tests.
-#include "ui_fixture.h"
+#include "window_fixture.h"
 
 #include "look.h"
-#include "settings_key.h"
 #include "guard.h"
 #include "unit1.h"
 #include "unit2.h"
@@ -91,30 +90,23 @@ QString Session::iniPath() const
     return pcx::SettingsKey().path();
 }
 
-void Session::writeSettings(const QList<std::pair<QString, QString>> &values) const
+void Session::writeDefaultsWith(const QList<std::pair<pcx::Setting, QString>> &changes) const
 {
     QSettings settings(iniPath(), QSettings::IniFormat);
     settings.clear();
-    for (const auto &[name, value] : values)
-        settings.setValue(name, value);
+    for (const pcx::SettingDefinition &definition : pcx::kSettingDefinitions) {
+        QString text = definition.type == pcx::SettingType::Text ? home() : QString::number(definition.defaultNumber);
+        for (const auto &[setting, changed] : changes)
+            if (setting == definition.setting)
+                text = changed;
+        settings.setValue(pcx::SettingName(definition.setting), text);
+    }
     settings.sync();
 }
 
-void Session::writeDefaultsWith(const QList<std::pair<QString, QString>> &changes) const
+QVariant Session::setting(pcx::Setting setting) const
 {
-    QList<std::pair<QString, QString>> values{{"Left", "0"},  {"Top", "0"},      {"VLeft", "550"},
-                                              {"VTop", "0"},  {"WView", "1"},    {"AutoSave", "0"},
-                                              {"Dir", home()}};
-    for (const auto &[name, text] : changes)
-        for (auto &value : values)
-            if (value.first == name)
-                value.second = text;
-    writeSettings(values);
-}
-
-QVariant Session::setting(const QString &name) const
-{
-    return QSettings(iniPath(), QSettings::IniFormat).value(name);
+    return QSettings(iniPath(), QSettings::IniFormat).value(pcx::SettingName(setting));
 }
 
 QString Session::makeDir(const QString &relative) const
@@ -125,25 +117,8 @@ QString Session::makeDir(const QString &relative) const
 
 Windows::Windows()
 {
-    form1_ = std::make_unique<TForm1>();
-    Form1 = form1_.get();
-    form2_ = std::make_unique<TForm2>();
-    Form2 = form2_.get();
-    pcx::ui::RunGuarded([] { Form2->FormCreate(); });
-    form3_ = std::make_unique<TForm3>();
-    Form3 = form3_.get();
     Form1->show();
     (void)QTest::qWaitForWindowExposed(Form1);
-}
-
-Windows::~Windows()
-{
-    Form3 = nullptr;
-    form3_.reset();
-    Form2 = nullptr;
-    form2_.reset();
-    Form1 = nullptr;
-    form1_.reset();
 }
 
 void PrepareApplication()
@@ -200,7 +175,7 @@ bool ClickRow(QListWidget *list, int row)
 
 bool ClickFile(const QString &name)
 {
-    QListWidget *list = Form1->ui.FileListBox1;
+    QListWidget *list = Control<FileListBox>(Form1, "FileListBox1");
     for (int row = 0; row < list->count(); ++row)
         if (list->item(row)->text() == name)
             return ClickRow(list, row);
@@ -209,7 +184,7 @@ bool ClickFile(const QString &name)
 
 bool ClickDirectory(const QString &path)
 {
-    DirectoryListBox *list = Form1->ui.DirectoryListBox1;
+    DirectoryListBox *list = Control<DirectoryListBox>(Form1, "DirectoryListBox1");
     for (int row = 0; row < list->count(); ++row)
         if (list->itemPath(row) == path)
             return ClickRow(list, row);
@@ -218,7 +193,7 @@ bool ClickDirectory(const QString &path)
 
 void ChooseFilter(int entry)
 {
-    QComboBox *combo = Form1->ui.FilterComboBox1;
+    QComboBox *combo = Control<FilterComboBox>(Form1, "FilterComboBox1");
     combo->setFocus();
     for (int step = 0; step < combo->count() && combo->currentIndex() != entry - 1; ++step)
         QTest::keyClick(combo, combo->currentIndex() < entry - 1 ? Qt::Key_Down : Qt::Key_Up);
@@ -232,16 +207,17 @@ void Click(QAbstractButton *button)
 QStringList ListedFiles()
 {
     QStringList names;
-    for (int row = 0; row < Form1->ui.FileListBox1->count(); ++row)
-        names << Form1->ui.FileListBox1->item(row)->text();
+    for (int row = 0; row < Control<FileListBox>(Form1, "FileListBox1")->count(); ++row)
+        names << Control<FileListBox>(Form1, "FileListBox1")->item(row)->text();
     return names;
 }
 
 QStringList Panels()
 {
-    const Ui::TForm1 &ui = Form1->ui;
-    return {ui.StatusPanel0->text(), ui.StatusPanel1->text(), ui.StatusPanel2->text(),
-            ui.StatusPanel3->text()};
+    QStringList texts;
+    for (const char *name : {"StatusPanel0", "StatusPanel1", "StatusPanel2", "StatusPanel3"})
+        texts << Control<QLabel>(Form1, name)->text();
+    return texts;
 }
 
 } // namespace uitest
