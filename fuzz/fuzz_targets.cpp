@@ -71,20 +71,25 @@ Conversion::Outcome Mapped(Expectation::Outcome o)
     return Conversion::Outcome::kFailed;
 }
 
-// Keeps what a top-down encoder is handed.
-class Collector final : public PictureEncoder {
+// Checks each row a top-down encoder is handed against the source's rows, as it comes.
+class RowChecker final : public PictureEncoder {
 public:
+    explicit RowChecker(std::span<const std::uint8_t> file) : file_(file) {}
     void Begin(std::int32_t w, std::int32_t h, int k, std::span<const std::uint8_t> colours) override
     {
         width = w;
         height = h;
         bytesPerPixel = k;
         table.assign(colours.begin(), colours.end());
+        rowBytes_ = static_cast<std::size_t>(w) * static_cast<std::size_t>(k);
         began = true;
     }
     void Row(std::span<const std::uint8_t> pixels) override
     {
-        rows.insert(rows.end(), pixels.begin(), pixels.end());
+        const std::size_t at = 12 + static_cast<std::size_t>(rowCount) * rowBytes_;
+        Require(pixels.size() == rowBytes_ && at + rowBytes_ <= file_.size() &&
+                    std::equal(pixels.begin(), pixels.end(), file_.begin() + static_cast<std::ptrdiff_t>(at)),
+                "the encoder was given another row");
         ++rowCount;
     }
     void End() override { ended = true; }
@@ -92,8 +97,12 @@ public:
     bool began = false, ended = false;
     std::int32_t width = 0, height = 0;
     int bytesPerPixel = 0;
-    Bytes table, rows;
+    Bytes table;
     std::uint64_t rowCount = 0;
+
+private:
+    std::span<const std::uint8_t> file_;
+    std::size_t rowBytes_ = 0;
 };
 
 } // namespace
@@ -132,7 +141,7 @@ void ConvertSource(const std::uint8_t *data, std::size_t size)
     }
 
     // Another encoder gets the same rows from the top, as far as the source holds them.
-    Collector collector;
+    RowChecker collector(file);
     const Conversion with = ConvertWith(source, rule, collector, window);
     Require(with.outcome == got.outcome && with.message == got.message,
             "the encoder's conversion ended otherwise than the BMP's");
@@ -140,11 +149,7 @@ void ConvertSource(const std::uint8_t *data, std::size_t size)
         Require(collector.width == fields.width && collector.height == fields.height &&
                     collector.bytesPerPixel == expected.k,
                 "the encoder was given another size");
-        const std::size_t rowBytes = static_cast<std::size_t>(fields.width) * static_cast<std::size_t>(expected.k);
-        Require(collector.rowCount == expected.topDownRows &&
-                    std::equal(collector.rows.begin(), collector.rows.end(), file.begin() + 12,
-                               file.begin() + 12 + static_cast<std::ptrdiff_t>(collector.rowCount * rowBytes)),
-                "the encoder was given other rows");
+        Require(collector.rowCount == expected.topDownRows, "the encoder was given too few or too many rows");
         Require(collector.table.size() == (expected.k == 1 ? kBmpTableSize : 0) &&
                     std::equal(collector.table.begin(), collector.table.end(),
                                expected.bmp.begin() + kBmpHeaderSize),

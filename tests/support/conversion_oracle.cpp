@@ -115,8 +115,10 @@ Expectation ExpectedAt(std::span<const std::uint8_t> file, bool pcxName, int k)
     // The source ends inside its last row (rows are written from the last), so no row is complete.
     const std::uint64_t lastRow = (rows - 1) * rowBytes;
     const std::uint64_t available = held > lastRow ? held - lastRow : 0;
-    const auto from = file.begin() + static_cast<std::ptrdiff_t>(kLodHeader + lastRow);
-    e.bmp.insert(e.bmp.end(), from, from + static_cast<std::ptrdiff_t>(available / kBlock * kBlock));
+    if (const std::uint64_t whole = available / kBlock * kBlock; whole > 0) {
+        const auto from = file.subspan(static_cast<std::size_t>(kLodHeader + lastRow), static_cast<std::size_t>(whole));
+        e.bmp.insert(e.bmp.end(), from.begin(), from.end());
+    }
     return e;
 }
 
