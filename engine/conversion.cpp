@@ -32,6 +32,9 @@ std::uint64_t WholeBlocks(std::uint64_t available)
 
 // Working bytes that are never zeroed: each byte is read into or staged before it is used, so a
 // window sized for a large picture costs nothing for the part that a short source never fills.
+// Each thread keeps its two (read, staged) from one conversion to the next, so a run over many files
+// does not map, fault in and hand back a fresh megabyte for each; a conversion never runs inside
+// another on the same thread.
 class Scratch {
 public:
     std::span<std::uint8_t> Get(std::size_t size)
@@ -54,6 +57,12 @@ public:
     RowWindows(ByteSource &source, const RowLayout &layout, ReadWindow window)
         : source_(source), layout_(layout), windowBytes_(std::max<std::uint64_t>(window.bytes, 1))
     {
+    }
+
+    static Scratch &Staging()
+    {
+        thread_local Scratch staging;
+        return staging;
     }
 
     // Whether rows must be read in pieces: one row does not fit a window.
@@ -100,10 +109,16 @@ public:
     }
 
 private:
+    static Scratch &Buffer()
+    {
+        thread_local Scratch buffer;
+        return buffer;
+    }
+
     ByteSource &source_;
     const RowLayout &layout_;
     std::uint64_t windowBytes_;
-    Scratch buffer_;
+    Scratch &buffer_ = Buffer();
 };
 
 // The depth a whole-file conversion writes, or why there is none.
@@ -152,17 +167,20 @@ Conversion Convert(ByteSource &source, ColourTableRule rule, Work work)
 }
 
 // Copies n rows of rowBytes each into out in reverse order, each followed by zeros up to stride.
-// Pictures one or a few pixels wide have millions of rows, so tiny rows get loops of their own.
+// Pictures one or a few pixels wide have millions of rows, so tiny rows get loops of their own, and
+// the fill (at most 3 bytes) is one 4-byte store of zeros over the end of the row's slot, made before
+// the pixels are copied over its start: no call per row.
 void StageRowsBottomUp(const std::uint8_t *in, std::size_t n, std::size_t rowBytes, std::size_t stride,
                        std::uint8_t *out)
 {
+    static constexpr std::uint8_t kZeros[4] = {};
     const std::uint8_t *row = in + n * rowBytes;
     const auto each = [&](auto copy) {
         for (std::size_t i = 0; i < n; ++i, out += stride) {
             row -= rowBytes;
+            if (stride != rowBytes)
+                std::memcpy(out + stride - 4, kZeros, 4);
             copy(row, out);
-            for (std::size_t j = rowBytes; j < stride; ++j)
-                out[j] = 0;
         }
     };
     if (rowBytes == 1)
@@ -263,7 +281,7 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
     // Each window's rows are staged in BMP order, fill included, so the sink gets one write per window.
     const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
     const auto stride = static_cast<std::size_t>(layout.stride);
-    Scratch staging;
+    Scratch &staging = RowWindows::Staging();
     windows.ForEach(layout.stride, true, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
         if (got < bytes.size()) {
             // The source ends inside the window's last row, which is the first to go out.

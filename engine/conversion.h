@@ -71,7 +71,7 @@ using ColourTable = std::array<std::uint8_t, bmp::kColourTableSize>;
 // window-sized pieces), so memory stays flat whatever the picture's size. Tests and fuzzing use small
 // windows to reach the window boundaries with small pictures.
 struct ReadWindow {
-    std::uint64_t bytes = 491520; // 8 copy blocks
+    std::uint64_t bytes = 65536;
 };
 
 // Writes the BMP rows, the source's last row first, each followed by its fill, strictly front to
