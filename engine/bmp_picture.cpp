@@ -23,6 +23,7 @@ constexpr std::uint16_t kIndexedBits = 8;
 constexpr std::uint16_t kTrueColorBits = 24;
 constexpr std::uint32_t kNoCompression = 0;
 constexpr std::size_t kColourEntrySize = 4; // blue, green, red, 0
+constexpr std::size_t kSavePieceSize = 65536;
 
 Error NotValid()
 {
@@ -152,9 +153,16 @@ void BmpPicture::Save(ByteSink &sink) const
     sink.Write(bytes);
     if (indexed)
         sink.Write(colourTable_);
-    for (int y = height_ - 1; y >= 0; --y) {
-        sink.Write(row(y));
-        sink.WriteZeros(rowFill);
+    // Rows go out bottom first, many at a time with their fill, in pieces of about 64 KiB; the fill
+    // bytes of the piece are zero from the start and never overwritten.
+    const std::size_t stride = rowBytes + rowFill;
+    const std::size_t perPiece = std::max<std::size_t>(1, kSavePieceSize / stride);
+    std::vector<std::uint8_t> piece(std::min(perPiece, static_cast<std::size_t>(height_)) * stride);
+    for (int y = height_ - 1; y >= 0;) {
+        const std::size_t n = std::min(perPiece, static_cast<std::size_t>(y) + 1);
+        for (std::size_t i = 0; i < n; ++i, --y)
+            std::copy_n(row(y).data(), rowBytes, piece.data() + i * stride);
+        sink.Write(std::span(piece).first(n * stride));
     }
 }
 
