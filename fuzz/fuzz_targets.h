@@ -8,10 +8,11 @@
 
 namespace pcx::fuzz {
 
-// The first byte picks the colour table's place (even: a ".pcx" palette at the end, odd: a table at
-// offset 54) and, with its other bits, the size of the windows the rows are read in; the rest is the
-// source. Converts it in memory, as a BMP and for a top-down encoder, and checks both against the
-// shared oracle, the bytes a failed conversion leaves included.
+// The first byte picks the colour table's place (bit 0 clear: a ".pcx" palette at the end, set: a
+// table at offset 54), the size of the windows the rows are read in (bits 1 to 4) and the output
+// (bit 5 clear: a BMP, set: a top-down encoder); the rest is the source. Converts it in memory and
+// checks the outcome and the output against the shared oracle, the bytes a failed conversion leaves
+// included.
 void ConvertSource(const std::uint8_t *data, std::size_t size);
 
 // The input is a BMP file. When it loads, it is saved and loaded again: the same picture must come

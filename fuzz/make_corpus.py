@@ -2,7 +2,8 @@
 """Writes the seed corpora of the fuzz targets (Python 3 standard library only; the output is the
 same every time): small LOD PCX sources for `convert`, each behind the byte that picks where an
 8-bit source keeps its colours (bit 0: 0 a ".pcx" palette at the end, 1 a table at offset 54) and
-the size of the read windows (the other bits; 0 the default), and small BMP files for `picture`. Files found by fuzzing are kept beside them
+the size of the read windows (bits 1 to 4; 0 the default) and the output (bit 5: 0 a BMP, 1 a
+top-down encoder), and small BMP files for `picture`. Files found by fuzzing are kept beside them
 under their own names and are not touched here. Run: python3 fuzz/make_corpus.py"""
 
 import os
@@ -12,9 +13,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PCX_NAME, DEF_NAME = b"\x00", b"\x01"
 
 
-def windowed(name, window):
-    """The naming byte with a window index of fuzz_targets.cpp's list (1: one byte, 7: 12 bytes)."""
-    return bytes([name[0] | window << 1])
+def windowed(name, window, encoder=False):
+    """The naming byte with a window index of fuzz_targets.cpp's list (1: one byte, 7: 12 bytes),
+    for a top-down encoder when encoder is true."""
+    return bytes([name[0] | window << 1 | (0x20 if encoder else 0)])
 
 
 def pattern(width, height, k, seed=1):
@@ -68,6 +70,8 @@ def convert_seeds():
         "text": DEF_NAME + b"This is not a picture at all, only some text.\n",
         "pcx8-9x7-one-byte-windows": windowed(PCX_NAME, 1) + lod(9, 7, 1, tail=palette(5)),
         "def24-5x9-cut-12-byte-windows": windowed(DEF_NAME, 7) + lod(5, 9, 3)[:-7],
+        "encoder-pcx8-7x5-3-byte-windows": windowed(PCX_NAME, 3, True) + lod(7, 5, 1, tail=palette()),
+        "encoder-pcx24-5x9-cut": windowed(PCX_NAME, 0, True) + lod(5, 9, 3)[:-20],
     }
 
 
