@@ -75,7 +75,8 @@ public:
     void ForEach(std::uint64_t rowSize, bool bottomUp, Visit visit)
     {
         const std::uint64_t perWindow = std::max<std::uint64_t>(1, windowBytes_ / rowSize);
-        const auto buffer = buffer_.Get(static_cast<std::size_t>(std::min(perWindow, layout_.rows) * layout_.pixelBytes));
+        const auto buffer =
+            buffer_.Get(static_cast<std::size_t>(std::min(perWindow, layout_.rows) * layout_.pixelBytes));
         for (std::uint64_t done = 0; done < layout_.rows;) {
             const std::uint64_t n = std::min(perWindow, layout_.rows - done);
             const std::uint64_t first = bottomUp ? layout_.rows - done - n : done;
@@ -282,7 +283,7 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
     const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
     const auto stride = static_cast<std::size_t>(layout.stride);
     Scratch &staging = RowWindows::Staging();
-    windows.ForEach(layout.stride, true, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
+    const auto writeWindow = [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
         if (got < bytes.size()) {
             // The source ends inside the window's last row, which is the first to go out.
             const std::size_t start = (n - 1) * rowBytes;
@@ -293,7 +294,8 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
         const auto staged = staging.Get(n * stride);
         StageRowsBottomUp(bytes.data(), n, rowBytes, stride, staged.data());
         sink.Write(staged);
-    });
+    };
+    windows.ForEach(layout.stride, true, writeWindow);
 }
 
 Conversion ConvertToBmp(ByteSource &source, ColourTableRule rule, ByteSink &sink, ReadWindow window)

@@ -148,7 +148,8 @@ void ConvertSource(const std::uint8_t *data, std::size_t size)
             Require(encoder.width == fields.width && encoder.height == fields.height &&
                         encoder.bytesPerPixel == expected.k,
                     "the encoder was given another size");
-            Require(encoder.rowCount == expected.topDownRows, "the encoder was given too few or too many rows");
+            Require(encoder.rowCount == expected.topDownRows,
+                    "the encoder was given too few or too many rows");
             Require(encoder.table.size() == (expected.k == 1 ? kBmpTableSize : 0) &&
                         std::equal(encoder.table.begin(), encoder.table.end(),
                                    expected.bmp.begin() + kBmpHeaderSize),

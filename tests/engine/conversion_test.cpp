@@ -95,7 +95,8 @@ TEST(ConversionCore, MemoryHoldsWhatTheFilePassesWrite)
     const test::TempDir dir;
     const Bytes eight = test::LodPcx(test::Pattern(13, 7, 1));
     const Bytes cut(eight.begin(), eight.end() - 800);
-    for (const auto &[name, bytes] : {std::pair{"a.pcx", eight}, std::pair{"b.PCX", test::LodPcx(test::Pattern(6, 5, 3))},
+    for (const auto &[name, bytes] : {std::pair{"a.pcx", eight},
+                                      std::pair{"b.PCX", test::LodPcx(test::Pattern(6, 5, 3))},
                                       std::pair{"c.def", test::LodPcx(test::Pattern(40, 30, 1), 0, false)},
                                       std::pair{"cut.pcx", cut}}) {
         SCOPED_TRACE(name);
@@ -103,7 +104,10 @@ TEST(ConversionCore, MemoryHoldsWhatTheFilePassesWrite)
         PlainRecord record;
         ReadSourceHeader(record, dir.file(name));
         try {
-            IsIndexed(record) ? ConvertIndexed(record, dir.file("out.bmp")) : ConvertTrueColor(record, dir.file("out.bmp"));
+            if (IsIndexed(record))
+                ConvertIndexed(record, dir.file("out.bmp"));
+            else
+                ConvertTrueColor(record, dir.file("out.bmp"));
         } catch (const Error &) {
         }
         MemorySource in(bytes);

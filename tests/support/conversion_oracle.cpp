@@ -116,7 +116,8 @@ Expectation ExpectedAt(std::span<const std::uint8_t> file, bool pcxName, int k)
     const std::uint64_t lastRow = (rows - 1) * rowBytes;
     const std::uint64_t available = held > lastRow ? held - lastRow : 0;
     if (const std::uint64_t whole = available / kBlock * kBlock; whole > 0) {
-        const auto from = file.subspan(static_cast<std::size_t>(kLodHeader + lastRow), static_cast<std::size_t>(whole));
+        const auto from =
+            file.subspan(static_cast<std::size_t>(kLodHeader + lastRow), static_cast<std::size_t>(whole));
         e.bmp.insert(e.bmp.end(), from.begin(), from.end());
     }
     return e;
