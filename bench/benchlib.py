@@ -7,7 +7,6 @@ Run as a script, it writes a directory of pictures for the window's benchmarks:
 
 import os
 import resource
-import statistics
 import struct
 import subprocess
 import sys
@@ -49,13 +48,6 @@ def timed(command, env=None):
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
     return wall, cpu, run.stdout
-
-
-def median_times(command, runs):
-    """Median wall-clock and median CPU seconds; a first run warms the page cache and the program."""
-    timed(command)
-    samples = [timed(command) for _ in range(runs)]
-    return (statistics.median(s[0] for s in samples), statistics.median(s[1] for s in samples))
 
 
 def main():

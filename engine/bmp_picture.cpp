@@ -3,6 +3,7 @@
 #include "bmp_picture.h"
 
 #include "bmp_format.h"
+#include "byte_io.h"
 #include "errors.h"
 #include "file_io.h"
 
@@ -22,15 +23,16 @@ constexpr std::uint16_t kIndexedBits = 8;
 constexpr std::uint16_t kTrueColorBits = 24;
 constexpr std::uint32_t kNoCompression = 0;
 constexpr std::size_t kColourEntrySize = 4; // blue, green, red, 0
+constexpr std::size_t kSavePieceSize = 65536;
 
 Error NotValid()
 {
     return Error("Bitmap image is not valid");
 }
 
-void ReadOrReject(File &file, void *data, std::size_t size)
+void ReadOrReject(ByteSource &source, std::uint64_t offset, std::uint8_t *data, std::size_t size)
 {
-    if (file.ReadSome(data, size) != size)
+    if (source.ReadAt(offset, std::span(data, size)) != size)
         throw NotValid();
 }
 
@@ -46,12 +48,17 @@ std::span<const std::uint8_t> BmpPicture::row(int y) const
 void BmpPicture::Load(const std::string &fileName)
 {
     File file = File::OpenRead(fileName);
-    const std::uint64_t fileSize = file.Size();
+    FileSource source(file);
+    Load(source);
+}
+
+void BmpPicture::Load(ByteSource &source)
+{
+    const std::uint64_t fileSize = source.Size();
     if (fileSize < bmp::kHeaderSize)
         throw NotValid();
     bmp::HeaderBytes bytes{};
-    file.Seek(0);
-    ReadOrReject(file, bytes.data(), bytes.size());
+    ReadOrReject(source, 0, bytes.data(), bytes.size());
     if (bytes[bmp::kOffMagic] != kMagic0 || bytes[bmp::kOffMagic + 1] != kMagic1)
         throw NotValid();
     const bmp::Header header = bmp::DecodeHeader(bytes);
@@ -94,14 +101,13 @@ void BmpPicture::Load(const std::string &fileName)
     picture.coloursImportant_ = header.coloursImportant;
     if (header.bitCount == kIndexedBits) {
         picture.colourTable_.assign(bmp::kColourTableSize, 0);
-        ReadOrReject(file, picture.colourTable_.data(), tableEntries * kColourEntrySize);
+        ReadOrReject(source, bmp::kHeaderSize, picture.colourTable_.data(), tableEntries * kColourEntrySize);
     }
 
     // One read of all rows; the file holds the bottom row first, memory the top row first.
     const std::size_t blockSize = stride * height;
     const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(blockSize);
-    file.Seek(header.pixelOffset);
-    ReadOrReject(file, block.get(), blockSize);
+    ReadOrReject(source, header.pixelOffset, block.get(), blockSize);
     picture.pixels_.resize(rowBytes * height);
     for (std::uint64_t n = 0; n < height; ++n)
         std::copy_n(block.get() + n * stride, rowBytes,
@@ -110,6 +116,16 @@ void BmpPicture::Load(const std::string &fileName)
 }
 
 void BmpPicture::Save(const std::string &fileName) const
+{
+    if (IsEmpty())
+        return;
+    File file = File::Create(fileName);
+    FileSink sink(file);
+    Save(sink);
+    file.Close();
+}
+
+void BmpPicture::Save(ByteSink &sink) const
 {
     if (IsEmpty())
         return;
@@ -134,15 +150,20 @@ void BmpPicture::Save(const std::string &fileName) const
     header.coloursImportant = coloursImportant_;
     const bmp::HeaderBytes bytes = bmp::EncodeHeader(header);
 
-    File file = File::Create(fileName);
-    file.Write(bytes.data(), bytes.size());
+    sink.Write(bytes);
     if (indexed)
-        file.Write(colourTable_.data(), colourTable_.size());
-    for (int y = height_ - 1; y >= 0; --y) {
-        file.Write(row(y).data(), rowBytes);
-        file.WriteZeros(rowFill);
+        sink.Write(colourTable_);
+    // Rows go out bottom first, many at a time with their fill, in pieces of about 64 KiB; the fill
+    // bytes of the piece are zero from the start and never overwritten.
+    const std::size_t stride = rowBytes + rowFill;
+    const std::size_t perPiece = std::max<std::size_t>(1, kSavePieceSize / stride);
+    std::vector<std::uint8_t> piece(std::min(perPiece, static_cast<std::size_t>(height_)) * stride);
+    for (int y = height_ - 1; y >= 0;) {
+        const std::size_t n = std::min(perPiece, static_cast<std::size_t>(y) + 1);
+        for (std::size_t i = 0; i < n; ++i, --y)
+            std::copy_n(row(y).data(), rowBytes, piece.data() + i * stride);
+        sink.Write(std::span(piece).first(n * stride));
     }
-    file.Close();
 }
 
 } // namespace pcx

@@ -9,6 +9,9 @@
 
 namespace pcx {
 
+class ByteSink;
+class ByteSource;
+
 class BmpPicture {
 public:
     // Bounds on what Load accepts, so that a tiny file cannot announce gigabytes; the rows must also
@@ -23,10 +26,14 @@ public:
     // "Bitmap image is not valid" for anything but an 8-bit or 24-bit uncompressed bottom-up BMP.
     // On failure the picture stays as it was.
     void Load(const std::string &fileName);
+    // The same from any source (memory, say); the source's own failures pass through.
+    void Load(ByteSource &source);
 
     // Writes the picture as a BMP file, creating or replacing it. "Cannot create file <name>",
     // "Stream write error". The caller decides what saving an empty picture means.
     void Save(const std::string &fileName) const;
+    // The same bytes into any sink.
+    void Save(ByteSink &sink) const;
 
     [[nodiscard]] bool IsEmpty() const { return width_ == 0; }
     [[nodiscard]] int width() const { return width_; }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace pcx {
@@ -29,12 +30,39 @@ std::uint64_t WholeBlocks(std::uint64_t available)
     return available / kCopyBlockSize * kCopyBlockSize;
 }
 
+// Working bytes that are never zeroed: each byte is read into or staged before it is used, so a
+// window sized for a large picture costs nothing for the part that a short source never fills.
+// Each thread keeps its two (read, staged) from one conversion to the next, so a run over many files
+// does not map, fault in and hand back a fresh megabyte for each; a conversion never runs inside
+// another on the same thread.
+class Scratch {
+public:
+    std::span<std::uint8_t> Get(std::size_t size)
+    {
+        if (size > capacity_) {
+            data_ = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+            capacity_ = size;
+        }
+        return {data_.get(), size};
+    }
+
+private:
+    std::unique_ptr<std::uint8_t[]> data_;
+    std::size_t capacity_ = 0;
+};
+
 // Reads the rows of a layout window by window, the rows of each window in one read.
 class RowWindows {
 public:
     RowWindows(ByteSource &source, const RowLayout &layout, ReadWindow window)
         : source_(source), layout_(layout), windowBytes_(std::max<std::uint64_t>(window.bytes, 1))
     {
+    }
+
+    static Scratch &Staging()
+    {
+        thread_local Scratch staging;
+        return staging;
     }
 
     // Whether rows must be read in pieces: one row does not fit a window.
@@ -47,11 +75,12 @@ public:
     void ForEach(std::uint64_t rowSize, bool bottomUp, Visit visit)
     {
         const std::uint64_t perWindow = std::max<std::uint64_t>(1, windowBytes_ / rowSize);
-        buffer_.resize(static_cast<std::size_t>(std::min(perWindow, layout_.rows) * layout_.pixelBytes));
+        const auto buffer =
+            buffer_.Get(static_cast<std::size_t>(std::min(perWindow, layout_.rows) * layout_.pixelBytes));
         for (std::uint64_t done = 0; done < layout_.rows;) {
             const std::uint64_t n = std::min(perWindow, layout_.rows - done);
             const std::uint64_t first = bottomUp ? layout_.rows - done - n : done;
-            const auto bytes = std::span(buffer_).first(static_cast<std::size_t>(n * layout_.pixelBytes));
+            const auto bytes = buffer.first(static_cast<std::size_t>(n * layout_.pixelBytes));
             const std::size_t got = source_.ReadAt(RowOffset(layout_, first), bytes);
             visit(std::span<const std::uint8_t>(bytes), static_cast<std::size_t>(n), got);
             done += n;
@@ -64,9 +93,9 @@ public:
     void ReadWide(std::uint64_t row, Piece piece)
     {
         const std::uint64_t pieceBytes = std::max(WholeBlocks(windowBytes_), kCopyBlockSize);
-        buffer_.resize(static_cast<std::size_t>(pieceBytes));
+        const auto buffer = buffer_.Get(static_cast<std::size_t>(std::min(pieceBytes, layout_.pixelBytes)));
         for (std::uint64_t done = 0; done < layout_.pixelBytes;) {
-            const auto want = std::span(buffer_).first(
+            const auto want = buffer.first(
                 static_cast<std::size_t>(std::min(layout_.pixelBytes - done, pieceBytes)));
             const std::size_t got = source_.ReadAt(RowOffset(layout_, row) + done, want);
             if (got < want.size()) {
@@ -81,10 +110,16 @@ public:
     }
 
 private:
+    static Scratch &Buffer()
+    {
+        thread_local Scratch buffer;
+        return buffer;
+    }
+
     ByteSource &source_;
     const RowLayout &layout_;
     std::uint64_t windowBytes_;
-    std::vector<std::uint8_t> buffer_;
+    Scratch &buffer_ = Buffer();
 };
 
 // The depth a whole-file conversion writes, or why there is none.
@@ -133,17 +168,20 @@ Conversion Convert(ByteSource &source, ColourTableRule rule, Work work)
 }
 
 // Copies n rows of rowBytes each into out in reverse order, each followed by zeros up to stride.
-// Pictures one or a few pixels wide have millions of rows, so tiny rows get loops of their own.
+// Pictures one or a few pixels wide have millions of rows, so tiny rows get loops of their own, and
+// the fill (at most 3 bytes) is one 4-byte store of zeros over the end of the row's slot, made before
+// the pixels are copied over its start: no call per row.
 void StageRowsBottomUp(const std::uint8_t *in, std::size_t n, std::size_t rowBytes, std::size_t stride,
                        std::uint8_t *out)
 {
+    static constexpr std::uint8_t kZeros[4] = {};
     const std::uint8_t *row = in + n * rowBytes;
     const auto each = [&](auto copy) {
         for (std::size_t i = 0; i < n; ++i, out += stride) {
             row -= rowBytes;
+            if (stride != rowBytes)
+                std::memcpy(out + stride - 4, kZeros, 4);
             copy(row, out);
-            for (std::size_t j = rowBytes; j < stride; ++j)
-                out[j] = 0;
         }
     };
     if (rowBytes == 1)
@@ -244,20 +282,20 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
     // Each window's rows are staged in BMP order, fill included, so the sink gets one write per window.
     const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
     const auto stride = static_cast<std::size_t>(layout.stride);
-    std::vector<std::uint8_t> staged;
-    windows.ForEach(layout.stride, true, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
-        staged.resize(n * stride);
+    Scratch &staging = RowWindows::Staging();
+    const auto writeWindow = [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
         if (got < bytes.size()) {
             // The source ends inside the window's last row, which is the first to go out.
             const std::size_t start = (n - 1) * rowBytes;
             const auto whole = static_cast<std::size_t>(WholeBlocks(got > start ? got - start : 0));
-            std::memcpy(staged.data(), bytes.data() + start, whole);
-            sink.Write(std::span(staged).first(whole));
+            sink.Write(bytes.subspan(start, whole));
             throw StreamReadError();
         }
+        const auto staged = staging.Get(n * stride);
         StageRowsBottomUp(bytes.data(), n, rowBytes, stride, staged.data());
         sink.Write(staged);
-    });
+    };
+    windows.ForEach(layout.stride, true, writeWindow);
 }
 
 Conversion ConvertToBmp(ByteSource &source, ColourTableRule rule, ByteSink &sink, ReadWindow window)

@@ -1,6 +1,6 @@
-// The fuzz targets as plain functions, shared by the libFuzzer programs and the corpus replay, so that
-// every input once found keeps being checked in an ordinary build. Each returns normally for any input
-// the program handles soundly and aborts with a message when it finds a fault.
+// The fuzz targets as plain functions, shared by the libFuzzer programs and the replay of stored
+// inputs, so that every input once found keeps being checked in every build. Each returns
+// normally for any input the program handles soundly and aborts with a message when it finds a fault.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +8,11 @@
 
 namespace pcx::fuzz {
 
-// The first byte chooses the source's extension (even: x.pcx, odd: x.def); the rest is the file.
-// Reads its header, classifies it and converts it, then checks the BMP against the source.
+// The first byte picks the colour table's place (bit 0 clear: a ".pcx" palette at the end, set: a
+// table at offset 54), the size of the windows the rows are read in (bits 1 to 4) and the output
+// (bit 5 clear: a BMP, set: a top-down encoder); the rest is the source. Converts it in memory and
+// checks the outcome and the output against the shared oracle, the bytes a failed conversion leaves
+// included.
 void ConvertSource(const std::uint8_t *data, std::size_t size);
 
 // The input is a BMP file. When it loads, it is saved and loaded again: the same picture must come

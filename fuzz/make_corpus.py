@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the fuzz targets (Python 3 standard library only; the output is the
-same every time): small LOD PCX sources for `convert`, each behind the byte that picks its name
-(0: x.pcx, 1: x.def), and small BMP files for `picture`. Files found by fuzzing are kept beside them
+same every time): small LOD PCX sources for `convert`, each behind the byte that picks where an
+8-bit source keeps its colours (bit 0: 0 a ".pcx" palette at the end, 1 a table at offset 54) and
+the size of the read windows (bits 1 to 4; 0 the default) and the output (bit 5: 0 a BMP, 1 a
+top-down encoder), and small BMP files for `picture`. Files found by fuzzing are kept beside them
 under their own names and are not touched here. Run: python3 fuzz/make_corpus.py"""
 
 import os
@@ -9,6 +11,12 @@ import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PCX_NAME, DEF_NAME = b"\x00", b"\x01"
+
+
+def windowed(name, window, encoder=False):
+    """The naming byte with a window index of fuzz_targets.cpp's list (1: one byte, 7: 12 bytes),
+    for a top-down encoder when encoder is true."""
+    return bytes([name[0] | window << 1 | (0x20 if encoder else 0)])
 
 
 def pattern(width, height, k, seed=1):
@@ -60,6 +68,10 @@ def convert_seeds():
         "negative-width": PCX_NAME + lod(-4, -5, 1, data_size=20, pixels=b""),
         "short-header": PCX_NAME + struct.pack("<ii", 6, 2)[:7],
         "text": DEF_NAME + b"This is not a picture at all, only some text.\n",
+        "pcx8-9x7-one-byte-windows": windowed(PCX_NAME, 1) + lod(9, 7, 1, tail=palette(5)),
+        "def24-5x9-cut-12-byte-windows": windowed(DEF_NAME, 7) + lod(5, 9, 3)[:-7],
+        "encoder-pcx8-7x5-3-byte-windows": windowed(PCX_NAME, 3, True) + lod(7, 5, 1, tail=palette()),
+        "encoder-pcx24-5x9-cut": windowed(PCX_NAME, 0, True) + lod(5, 9, 3)[:-20],
     }
 
 

@@ -142,7 +142,7 @@ PlainRecord HeaderOf(const std::string &name)
     return record;
 }
 
-// Converts as the batch does: by the classification, into outputName.
+// Converts as the window does: 8-bit when that test holds, else 24-bit, into outputName.
 void Convert(PlainRecord &record, const std::string &outputName)
 {
     if (IsIndexed(record))

@@ -1,10 +1,12 @@
 // Every sample and a few made pictures, cut at lengths from 0 to their full size (every length near
 // a boundary, see NearABoundary), go through the header read, the classification and the
 // conversion: each length is converted, passed over or refused with "Stream read error", exactly
-// as much of the file as is there decides which, and the cut source is never changed. The BMP
+// as much of the file as is there decides which (the shared oracle says how), the output holds
+// exactly the BMP or what a refused conversion leaves, and the cut source is never changed. The BMP
 // files the conversions give are cut at every length and must load only whole.
 #include "bmp_picture.h"
 #include "bmp_writer.h"
+#include "conversion_oracle.h"
 #include "current_file.h"
 #include "errors.h"
 #include "lod_pcx.h"
@@ -17,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
+#include <span>
 
 namespace pcx {
 namespace {
@@ -26,7 +29,6 @@ using test::Bytes;
 using test::TempDir;
 
 constexpr std::size_t kLodHeaderSize = 12;
-constexpr std::size_t kLodPaletteSize = 768;
 constexpr std::size_t kDefTableEnd = 54 + 1024;
 
 enum class Outcome { Converted, PassedOver, Refused };
@@ -51,27 +53,29 @@ std::vector<SweepFile> SweepFiles()
     files.push_back({"table.def", test::LodPcx(test::Pattern(40, 30, 1), 0, false)});
     files.push_back({"true.PCX", test::LodPcx(test::Pattern(11, 5, 3))});
     files.push_back({"wide.pcx", test::LodPcx(test::Pattern(8, 4, 3))});
+    // A row longer than a copy block: cut inside it, the blocks copied whole stay.
+    files.push_back({"long.def", test::LodPcx(test::Pattern(21000, 1, 3))});
     return files;
 }
 
-// What a file cut to length must give, worked out from its bytes alone.
-Outcome Expected(const SweepFile &file, std::size_t length)
+// What a file cut to length must give, worked out from its bytes alone: the window's rule, the
+// 8-bit reading first.
+test::Expectation Expected(const SweepFile &file, std::size_t length)
 {
-    if (length < kLodHeaderSize)
-        return Outcome::PassedOver; // a field that is not there whole reads as 0
-    const auto field = [&](std::size_t at) {
-        return static_cast<std::int64_t>(static_cast<std::int32_t>(
-            file.bytes[at] | file.bytes[at + 1] << 8 | file.bytes[at + 2] << 16 |
-            static_cast<std::uint32_t>(file.bytes[at + 3]) << 24));
-    };
-    const std::int64_t s = field(0), w = field(4), h = field(8);
-    if (w <= 0 || h <= 0 || (w * h != s && 3 * w * h != s))
-        return Outcome::PassedOver; // the samples' products are far from wrapping
-    const bool indexed = w * h == s;
-    std::size_t needed = kLodHeaderSize + static_cast<std::size_t>(s);
-    if (indexed)
-        needed = std::max(needed, HasPcxExtension(file.name) ? kLodPaletteSize : kDefTableEnd);
-    return length >= needed ? Outcome::Converted : Outcome::Refused;
+    return test::ExpectedConversion(std::span(file.bytes).first(length), HasPcxExtension(file.name), true);
+}
+
+Outcome OutcomeOf(const test::Expectation &e)
+{
+    switch (e.outcome) {
+    case test::Expectation::Outcome::kConverted:
+        return Outcome::Converted;
+    case test::Expectation::Outcome::kFailed:
+        return Outcome::Refused;
+    case test::Expectation::Outcome::kSkipped:
+        break;
+    }
+    return Outcome::PassedOver;
 }
 
 // Every length where the outcome can turn: the header, the palette and table sizes, the end of the
@@ -143,11 +147,16 @@ TEST_P(TruncationSweep, EveryCutIsConvertedPassedOverOrRefused)
                 outcome = Outcome::Refused;
                 message = e.what();
             }
-            ASSERT_EQ(outcome, Expected(file, length)) << "cut at " << length << ": " << message;
+            const test::Expectation expected = Expected(file, length);
+            ASSERT_EQ(outcome, OutcomeOf(expected)) << "cut at " << length << ": " << message;
             if (outcome == Outcome::Refused) {
                 ASSERT_EQ(message, "Stream read error") << "cut at " << length;
             }
             ASSERT_EQ(fs::file_size(source), length);
+            // The whole BMP, or exactly what a refused conversion leaves: header, table, whole blocks.
+            if (outcome != Outcome::PassedOver) {
+                ASSERT_TRUE(test::ReadFile(output) == expected.bmp) << "cut at " << length;
+            }
             if (outcome == Outcome::Converted) {
                 ++converted;
                 const Bytes cut(file.bytes.begin(),
@@ -161,7 +170,7 @@ TEST_P(TruncationSweep, EveryCutIsConvertedPassedOverOrRefused)
         fs::remove(source);
     }
     // A picture converts at least whole, so the sweep cannot pass by converting nothing.
-    if (Expected(GetParam(), GetParam().bytes.size()) != Outcome::PassedOver) {
+    if (OutcomeOf(Expected(GetParam(), GetParam().bytes.size())) != Outcome::PassedOver) {
         EXPECT_GE(converted, 1u);
     }
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 namespace pcx::test {
 namespace {
@@ -51,6 +52,12 @@ struct RoundTripCase {
     TestImage image;
     std::string name;
 };
+
+// The name, not a dump of the bytes with their heap addresses, so CTest's names stay the same.
+void PrintTo(const RoundTripCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class RoundTrip : public testing::TestWithParam<RoundTripCase> {};
 
@@ -257,6 +264,11 @@ std::vector<BrokenCase> BrokenCases()
              Put32At(b, 10, 54 + 4);
          }},
     };
+}
+
+void PrintTo(const BrokenCase &c, std::ostream *os)
+{
+    *os << c.name;
 }
 
 class BrokenFile : public testing::TestWithParam<BrokenCase> {};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 
 namespace pcx {
 namespace {
@@ -12,6 +13,11 @@ namespace {
 struct PreviewCase {
     int width, height, expectedWidth, expectedHeight;
 };
+
+void PrintTo(const PreviewCase &c, std::ostream *os)
+{
+    *os << c.width << "x" << c.height;
+}
 
 class PreviewSizeTable : public testing::TestWithParam<PreviewCase> {};
 

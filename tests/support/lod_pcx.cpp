@@ -1,6 +1,8 @@
 // Test helpers for LOD PCX and BMP bytes.
 #include "lod_pcx.h"
 
+#include "conversion_oracle.h"
+
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -14,12 +16,6 @@ void Le32(Bytes &out, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-void Le16(Bytes &out, std::uint16_t v)
-{
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
 } // namespace
@@ -72,33 +68,7 @@ Bytes ColourTableFromPalette(const Bytes &palette)
 
 Bytes ExpectedBmp(const Picture &p, const Bytes &colourTable)
 {
-    const std::uint32_t rowBytes = static_cast<std::uint32_t>(p.width * p.k);
-    const std::uint32_t stride = (rowBytes + 3) / 4 * 4;
-    const std::uint32_t offset = p.k == 1 ? 1078 : 54;
-    const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(p.height);
-    Bytes out{'B', 'M'};
-    Le32(out, imageSize + offset);
-    Le32(out, 0);
-    Le32(out, offset);
-    Le32(out, 40);
-    Le32(out, static_cast<std::uint32_t>(p.width));
-    Le32(out, static_cast<std::uint32_t>(p.height));
-    Le16(out, 1);
-    Le16(out, static_cast<std::uint16_t>(8 * p.k));
-    Le32(out, 0);
-    Le32(out, imageSize);
-    Le32(out, 0);
-    Le32(out, 0);
-    Le32(out, p.k == 1 ? 256 : 0);
-    Le32(out, 0);
-    if (p.k == 1)
-        out.insert(out.end(), colourTable.begin(), colourTable.end());
-    for (int row = p.height - 1; row >= 0; --row) {
-        const auto first = p.pixels.begin() + static_cast<std::ptrdiff_t>(row) * rowBytes;
-        out.insert(out.end(), first, first + rowBytes);
-        out.insert(out.end(), stride - rowBytes, 0);
-    }
-    return out;
+    return BmpOf(p.width, p.height, p.k, p.pixels, colourTable);
 }
 
 Bytes ReadFile(const std::filesystem::path &path)

@@ -28,7 +28,8 @@ Picture Pattern(int width, int height, int k, unsigned seed = 1);
 Bytes LodPcx(const Picture &picture, std::size_t gap = 0, bool includePalette = true);
 Bytes LodHeader(std::int32_t dataSize, std::int32_t width, std::int32_t height);
 
-// The BMP a correct conversion gives; colourTable is the 1,024 BGR0 bytes for 8-bit.
+// The BMP a correct conversion gives (the shared oracle's BmpOf); colourTable is the 1,024 BGR0
+// bytes for 8-bit.
 Bytes ExpectedBmp(const Picture &picture, const Bytes &colourTable);
 // The 1,024-byte table made from a 768-byte RGB palette.
 Bytes ColourTableFromPalette(const Bytes &palette);
