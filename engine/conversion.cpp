@@ -32,9 +32,6 @@ std::uint64_t WholeBlocks(std::uint64_t available)
 
 // Working bytes that are never zeroed: each byte is read into or staged before it is used, so a
 // window sized for a large picture costs nothing for the part that a short source never fills.
-// Each thread keeps its two (read, staged) from one conversion to the next, so a run over many files
-// does not map, fault in and hand back a fresh megabyte for each; a conversion never runs inside
-// another on the same thread.
 class Scratch {
 public:
     std::span<std::uint8_t> Get(std::size_t size)
@@ -57,12 +54,6 @@ public:
     RowWindows(ByteSource &source, const RowLayout &layout, ReadWindow window)
         : source_(source), layout_(layout), windowBytes_(std::max<std::uint64_t>(window.bytes, 1))
     {
-    }
-
-    static Scratch &Staging()
-    {
-        thread_local Scratch staging;
-        return staging;
     }
 
     // Whether rows must be read in pieces: one row does not fit a window.
@@ -110,16 +101,10 @@ public:
     }
 
 private:
-    static Scratch &Buffer()
-    {
-        thread_local Scratch buffer;
-        return buffer;
-    }
-
     ByteSource &source_;
     const RowLayout &layout_;
     std::uint64_t windowBytes_;
-    Scratch &buffer_ = Buffer();
+    Scratch buffer_;
 };
 
 // The depth a whole-file conversion writes, or why there is none.
@@ -282,7 +267,7 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
     // Each window's rows are staged in BMP order, fill included, so the sink gets one write per window.
     const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
     const auto stride = static_cast<std::size_t>(layout.stride);
-    Scratch &staging = RowWindows::Staging();
+    Scratch staging;
     const auto writeWindow = [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
         if (got < bytes.size()) {
             // The source ends inside the window's last row, which is the first to go out.
