@@ -1,8 +1,8 @@
 // batch_time: times the main window's batch conversion (ToolButton3) of a directory, answering its
 // question with "&Yes" as soon as it is shown.
 #include "bench_windows.h"
-#include "look.h"
-#include "unit1.h"
+#include "ui/look.h"
+#include "ui/unit1.h"
 
 #include <QApplication>
 #include <QDir>

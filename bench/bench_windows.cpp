@@ -1,7 +1,7 @@
 // The windows of a benchmark, built as the program's start builds them.
 #include "bench_windows.h"
 
-#include "unit1.h"
+#include "ui/unit1.h"
 
 #include <QDir>
 #include <QTest>

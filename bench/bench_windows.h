@@ -2,7 +2,7 @@
 // file and the temporary file in throw-away directories so that the user's own are never touched.
 #pragma once
 
-#include "program_windows.h"
+#include "ui/program_windows.h"
 
 #include <QString>
 #include <QTemporaryDir>

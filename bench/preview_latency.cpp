@@ -1,9 +1,9 @@
 // preview_latency: how long the main window takes from a mouse click on a file to its preview being
 // painted, on the first two pictures of a directory, clicked in turn so that every click converts.
 #include "bench_windows.h"
-#include "look.h"
-#include "unit1.h"
-#include "unit2.h"
+#include "ui/look.h"
+#include "ui/unit1.h"
+#include "ui/unit2.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // The shared batch machinery of the command-line tools.
 #include "batch.h"
 
-#include "errors.h"
+#include "engine/errors.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,7 +3,7 @@
 // an input or an earlier output, parallel jobs reported in input order, and the messages.
 #pragma once
 
-#include "byte_io.h"
+#include "engine/byte_io.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,11 +1,11 @@
 // bmp2lodpcx: the way back, from BMP and PNG pictures to LOD PCX files.
 #include "batch.h"
-#include "byte_io.h"
-#include "errors.h"
-#include "file_io.h"
-#include "lod_pcx_writer.h"
+#include "engine/byte_io.h"
+#include "engine/errors.h"
+#include "engine/file_io.h"
+#include "engine/lod_pcx_writer.h"
 #include "png_io.h"
-#include "source_header.h"
+#include "engine/source_header.h"
 
 #include <pcxconv_version.h>
 

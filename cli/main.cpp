@@ -1,13 +1,13 @@
 // lodpcx2bmp: converts LOD PCX pictures to BMP (or PNG) files from the command line, on the same
 // engine and the same record rules as the window.
 #include "batch.h"
-#include "byte_io.h"
-#include "conversion.h"
-#include "current_file.h"
-#include "errors.h"
-#include "file_io.h"
+#include "engine/byte_io.h"
+#include "engine/conversion.h"
+#include "engine/current_file.h"
+#include "engine/errors.h"
+#include "engine/file_io.h"
 #include "png_io.h"
-#include "source_header.h"
+#include "engine/source_header.h"
 
 #include <pcxconv_version.h>
 

@@ -1,8 +1,8 @@
 // PNG through libspng.
 #include "png_io.h"
 
-#include "byte_io.h"
-#include "errors.h"
+#include "engine/byte_io.h"
+#include "engine/errors.h"
 
 #include <spng.h>
 

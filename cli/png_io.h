@@ -2,8 +2,8 @@
 // rows to, and the reader that turns a PNG into a picture bmp2lodpcx can write as LOD PCX.
 #pragma once
 
-#include "conversion.h"
-#include "lod_pcx_writer.h"
+#include "engine/conversion.h"
+#include "engine/lod_pcx_writer.h"
 
 #include <exception>
 #include <span>

@@ -3,11 +3,11 @@
 // conversion or a picture that changes on saving counts as a fault, not only a crash.
 #include "fuzz_targets.h"
 
-#include "bmp_picture.h"
-#include "byte_io.h"
-#include "conversion.h"
-#include "conversion_oracle.h"
-#include "errors.h"
+#include "engine/bmp_picture.h"
+#include "engine/byte_io.h"
+#include "engine/conversion.h"
+#include "tests/support/conversion_oracle.h"
+#include "engine/errors.h"
 
 #include <algorithm>
 #include <array>

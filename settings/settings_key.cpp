@@ -1,7 +1,7 @@
 // The settings key as an INI file written through QSettings, one short access per call.
 #include "settings_key.h"
 
-#include "errors.h"
+#include "engine/errors.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The error box and the guard that routes every escaping error into it.
 #include "guard.h"
 
-#include "errors.h"
+#include "engine/errors.h"
 
 #include <QApplication>
 #include <QFileInfo>

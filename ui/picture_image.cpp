@@ -1,7 +1,7 @@
 // Conversion of the current picture into a QImage, in one pass, since it runs on every selection.
 #include "picture_image.h"
 
-#include "bmp_picture.h"
+#include "engine/bmp_picture.h"
 
 
 #include <array>

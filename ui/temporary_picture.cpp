@@ -1,7 +1,7 @@
 // Where the preview's temporary picture lives and how it is put there.
 #include "temporary_picture.h"
 
-#include "errors.h"
+#include "engine/errors.h"
 
 #include <QDir>
 #include <QFile>

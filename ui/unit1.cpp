@@ -1,14 +1,14 @@
 // Unit1: the main window and its handlers.
 #include "unit1.h"
 
-#include "bmp_writer.h"
-#include "errors.h"
+#include "engine/bmp_writer.h"
+#include "engine/errors.h"
 #include "guard.h"
 #include "look.h"
 #include "path_drop.h"
-#include "preview_size.h"
-#include "settings_key.h"
-#include "source_header.h"
+#include "engine/preview_size.h"
+#include "settings/settings_key.h"
+#include "engine/source_header.h"
 #include "unit2.h"
 #include "unit3.h"
 

@@ -1,7 +1,7 @@
 // Unit1: the main window TForm1, its controls and the handlers of the program's operations.
 #pragma once
 
-#include "current_file.h"
+#include "engine/current_file.h"
 #include "temporary_picture.h"
 #include "ui_unit1.h"
 

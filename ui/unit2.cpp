@@ -3,7 +3,7 @@
 
 #include "look.h"
 #include "picture_image.h"
-#include "settings_key.h"
+#include "settings/settings_key.h"
 #include "unit1.h"
 
 #include <QCloseEvent>

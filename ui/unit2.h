@@ -1,7 +1,7 @@
 // Unit2: the viewer TForm2, which holds the current picture and shows it at its natural size.
 #pragma once
 
-#include "bmp_picture.h"
+#include "engine/bmp_picture.h"
 #include "ui_unit2.h"
 
 #include <QPixmap>

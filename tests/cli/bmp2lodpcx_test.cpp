@@ -1,6 +1,6 @@
 // bmp2lodpcx from the outside: the way back from BMP and PNG, and what it refuses.
-#include "lod_pcx.h"
-#include "tool_run.h"
+#include "tests/support/lod_pcx.h"
+#include "tests/support/tool_run.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // lodpcx2bmp from the outside: what it writes, what it prints, and its exit status.
-#include "lod_pcx.h"
-#include "tool_run.h"
+#include "tests/support/lod_pcx.h"
+#include "tests/support/tool_run.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The BMP writer: exact bytes for every row fill, the colour-table sources, the passes' use of the
 // record, and every failure with what it leaves behind.
-#include "bmp_writer.h"
-#include "current_file.h"
-#include "errors.h"
-#include "lod_pcx.h"
-#include "source_header.h"
+#include "engine/bmp_writer.h"
+#include "engine/current_file.h"
+#include "engine/errors.h"
+#include "tests/support/lod_pcx.h"
+#include "engine/source_header.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // read-only place for the output, a source that vanishes or shrinks between the passes, and sources
 // or outputs that are directories or FIFOs. Each case checks the message, that the source is
 // untouched and that nothing is reported as success.
-#include "bmp_picture.h"
-#include "bmp_writer.h"
-#include "current_file.h"
-#include "errors.h"
-#include "lod_pcx.h"
-#include "source_header.h"
-#include "tool_run.h"
+#include "engine/bmp_picture.h"
+#include "engine/bmp_writer.h"
+#include "engine/current_file.h"
+#include "engine/errors.h"
+#include "tests/support/lod_pcx.h"
+#include "engine/source_header.h"
+#include "tests/support/tool_run.h"
 
 #include <gtest/gtest.h>
 

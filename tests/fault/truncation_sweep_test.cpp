@@ -4,13 +4,13 @@
 // as much of the file as is there decides which (the shared oracle says how), the output holds
 // exactly the BMP or what a refused conversion leaves, and the cut source is never changed. The BMP
 // files the conversions give are cut at every length and must load only whole.
-#include "bmp_picture.h"
-#include "bmp_writer.h"
-#include "conversion_oracle.h"
-#include "current_file.h"
-#include "errors.h"
-#include "lod_pcx.h"
-#include "source_header.h"
+#include "engine/bmp_picture.h"
+#include "engine/bmp_writer.h"
+#include "tests/support/conversion_oracle.h"
+#include "engine/current_file.h"
+#include "engine/errors.h"
+#include "tests/support/lod_pcx.h"
+#include "engine/source_header.h"
 
 #include <gtest/gtest.h>
 

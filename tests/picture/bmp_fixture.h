@@ -2,7 +2,7 @@
 // that the picture class is checked against a layout it did not produce.
 #pragma once
 
-#include "lod_pcx.h"
+#include "tests/support/lod_pcx.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,8 +2,8 @@
 // files that must fail cleanly without touching the picture already held.
 #include "bmp_fixture.h"
 
-#include "bmp_picture.h"
-#include "errors.h"
+#include "engine/bmp_picture.h"
+#include "engine/errors.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // Qt's own reader finds in the saved file.
 #include "bmp_fixture.h"
 
-#include "bmp_picture.h"
-#include "picture_image.h"
+#include "engine/bmp_picture.h"
+#include "ui/picture_image.h"
 
 #include <QImageReader>
 #include <QString>

@@ -1,6 +1,6 @@
 // The preview-box size: pictures that fit keep their size, larger ones get 200 on the longer side,
 // with halves rounded to the even neighbour.
-#include "preview_size.h"
+#include "engine/preview_size.h"
 
 #include <gtest/gtest.h>
 

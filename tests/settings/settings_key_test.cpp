@@ -1,7 +1,7 @@
 // Tests of the settings key file: defaults, round trips, deletion and every failure message.
 // Each test points XDG_CONFIG_HOME and HOME into its own temporary directory.
-#include "errors.h"
-#include "settings_key.h"
+#include "engine/errors.h"
+#include "settings/settings_key.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // the files it passes over, and the first error ending the batch.
 #include "window_fixture.h"
 
-#include "unit1.h"
-#include "unit2.h"
+#include "ui/unit1.h"
+#include "ui/unit2.h"
 
 #include <QDir>
 #include <QFile>

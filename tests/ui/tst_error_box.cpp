@@ -2,8 +2,8 @@
 // the stop icon, one OK, and the full-stop rule on the message.
 #include "window_fixture.h"
 
-#include "errors.h"
-#include "guard.h"
+#include "engine/errors.h"
+#include "ui/guard.h"
 
 #include <QTest>
 

@@ -2,9 +2,9 @@
 // order, browsing with the chained lists, directory errors, and where the About window opens.
 #include "window_fixture.h"
 
-#include "unit1.h"
-#include "unit2.h"
-#include "unit3.h"
+#include "ui/unit1.h"
+#include "ui/unit2.h"
+#include "ui/unit3.h"
 
 #include <QDir>
 #include <QTest>

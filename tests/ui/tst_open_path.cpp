@@ -2,10 +2,10 @@
 // saved automatically and remembered at exit; missing paths; the parsing of the command line.
 #include "window_fixture.h"
 
-#include "command_line.h"
-#include "guard.h"
-#include "unit1.h"
-#include "unit2.h"
+#include "ui/command_line.h"
+#include "ui/guard.h"
+#include "ui/unit1.h"
+#include "ui/unit2.h"
 
 #include <QDir>
 #include <QDropEvent>

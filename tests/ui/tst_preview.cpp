@@ -3,9 +3,9 @@
 // selection converts.
 #include "window_fixture.h"
 
-#include "unit1.h"
-#include "unit2.h"
-#include "unit3.h"
+#include "ui/unit1.h"
+#include "ui/unit2.h"
+#include "ui/unit3.h"
 
 #include <QDir>
 #include <QFile>

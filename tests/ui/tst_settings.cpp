@@ -2,9 +2,9 @@
 // a new start, deleting the key, and a wrong-typed value ending the main window's creation step.
 #include "window_fixture.h"
 
-#include "guard.h"
-#include "unit1.h"
-#include "unit2.h"
+#include "ui/guard.h"
+#include "ui/unit1.h"
+#include "ui/unit2.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 // Shared pieces of the window tests.
 #include "window_fixture.h"
 
-#include "look.h"
-#include "guard.h"
-#include "unit1.h"
-#include "unit2.h"
-#include "unit3.h"
+#include "ui/look.h"
+#include "ui/guard.h"
+#include "ui/unit1.h"
+#include "ui/unit2.h"
+#include "ui/unit3.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Widget-free rules of the file browser (see browser_core.h).
 #include "browser_core.h"
 
-#include "errors.h"
+#include "engine/errors.h"
 
 #include <QDir>
 #include <QFile>

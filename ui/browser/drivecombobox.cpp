@@ -3,7 +3,7 @@
 
 #include "browser_icons.h"
 #include "directorylistbox.h"
-#include "guard.h"
+#include "ui/guard.h"
 
 using namespace pcx::browser;
 

@@ -2,7 +2,7 @@
 #include "filtercombobox.h"
 
 #include "browser_core.h"
-#include "guard.h"
+#include "ui/guard.h"
 
 #include <algorithm>
 
