@@ -3,6 +3,8 @@
 
 #include "engine/errors.h"
 
+#include <pcxconv_version.h>
+
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -116,6 +118,54 @@ int UsageError(const char *tool, const std::string &synopsis, const std::string 
     Report(tool, text);
     std::cerr << synopsis << "\nTry '" << tool << " --help'\n";
     return kUsageError;
+}
+
+CommandLine::CommandLine(const char *tool, const char *synopsis, const char *help, const char *operands)
+    : tool_(tool), synopsis_(synopsis), help_(help), operands_(operands), app_("", tool)
+{
+    // The help is the tool's own text, fitted to 80 columns; CLI11's would not be.
+    app_.set_help_flag();
+    app_.add_option("FILE", files);
+    app_.add_option("-o,--output", options.output);
+    app_.add_option("-d,--output-dir", options.outputDir);
+    app_.add_option("-j,--jobs", options.jobs);
+    app_.add_flag("-n,--no-clobber", options.noClobber);
+    app_.add_flag("-q,--quiet", options.quiet);
+    app_.add_flag("-v,--verbose", options.verbose);
+    app_.add_flag("-h,--help", askedHelp_);
+    app_.add_flag("--version", askedVersion_);
+}
+
+int CommandLine::UsageError(const std::string &text) const
+{
+    return cli::UsageError(tool_, synopsis_, text);
+}
+
+std::optional<int> CommandLine::Parse(int argc, char **argv)
+{
+    try {
+        app_.parse(argc, argv);
+    } catch (const CLI::ParseError &e) {
+        return UsageError(e.what());
+    }
+    if (askedHelp_ || askedVersion_) {
+        if (askedHelp_)
+            std::cout << help_;
+        else
+            std::cout << tool_ << ' ' << PCXCONV_VERSION << '\n';
+        return FinishStandardOutput(tool_, kSuccess);
+    }
+    if (files.empty())
+        return UsageError(std::string("no ") + operands_ + " given");
+    if (app_.count("--jobs") && options.jobs == 0)
+        return UsageError("-j needs a number of jobs above 0");
+    if (options.output && options.outputDir)
+        return UsageError("-o and -d cannot be used together");
+    if (options.output && (files.size() != 1 || options.recursive))
+        return UsageError("-o names the output of one FILE only");
+    if (options.outputDir && options.outputDir->empty())
+        return UsageError("-d needs a directory name");
+    return std::nullopt;
 }
 
 int FinishStandardOutput(const char *tool, int status)

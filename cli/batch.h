@@ -5,6 +5,8 @@
 
 #include "engine/byte_io.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -96,5 +98,32 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
 
 // How many jobs run at once by default.
 [[nodiscard]] unsigned DefaultJobs();
+
+// The command line both tools share: the operands and -o, -d, -j, -n, -q, -v, --help, --version. A
+// tool adds its own options to app() before Parse.
+class CommandLine {
+public:
+    // operands: what the tool takes, as its messages name it ("FILE").
+    CommandLine(const char *tool, const char *synopsis, const char *help, const char *operands);
+
+    [[nodiscard]] CLI::App &app() { return app_; }
+    // Parses and makes the checks that both tools need. A value is the exit status when the run
+    // ends here: the help or the version printed, or a usage error reported.
+    [[nodiscard]] std::optional<int> Parse(int argc, char **argv);
+    // Reports a usage error and returns its status.
+    int UsageError(const std::string &text) const;
+
+    std::vector<std::string> files;
+    BatchOptions options;
+
+private:
+    const char *tool_;
+    const char *synopsis_;
+    const char *help_;
+    const char *operands_;
+    bool askedHelp_ = false;
+    bool askedVersion_ = false;
+    CLI::App app_;
+};
 
 } // namespace pcx::cli

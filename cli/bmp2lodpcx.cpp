@@ -4,15 +4,10 @@
 #include "engine/errors.h"
 #include "engine/file_io.h"
 #include "engine/lod_pcx_writer.h"
-#include "png_io.h"
 #include "engine/source_header.h"
-
-#include <pcxconv_version.h>
-
-#include <CLI/CLI.hpp>
+#include "png_io.h"
 
 #include <array>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -79,46 +74,8 @@ Outcome Convert(const std::string &input, OutputFile &output)
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"", kProgram};
-    app.set_help_flag();
-    std::vector<std::string> files;
-    BatchOptions options;
-    bool help = false, version = false;
-    app.add_option("FILE", files);
-    app.add_option("-o,--output", options.output);
-    app.add_option("-d,--output-dir", options.outputDir);
-    app.add_option("-j,--jobs", options.jobs);
-    app.add_flag("-n,--no-clobber", options.noClobber);
-    app.add_flag("-q,--quiet", options.quiet);
-    app.add_flag("-v,--verbose", options.verbose);
-    app.add_flag("-h,--help", help);
-    app.add_flag("--version", version);
-
-    const auto usageError = [](const std::string &text) { return UsageError(kProgram, kSynopsis, text); };
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        return usageError(e.what());
-    }
-    if (help) {
-        std::cout << kHelp;
-        return FinishStandardOutput(kProgram, kSuccess);
-    }
-    if (version) {
-        std::cout << kProgram << ' ' << PCXCONV_VERSION << '\n';
-        return FinishStandardOutput(kProgram, kSuccess);
-    }
-    if (files.empty())
-        return usageError("no FILE given");
-    if (app.count("--jobs") && options.jobs == 0)
-        return usageError("-j needs a number of jobs above 0");
-    if (options.output && options.outputDir)
-        return usageError("-o and -d cannot be used together");
-    if (options.output && files.size() != 1)
-        return usageError("-o names the output of one FILE only");
-    if (options.outputDir && options.outputDir->empty())
-        return usageError("-d needs a directory name");
-
-    const std::vector<Job> jobs = PlanJobs(files, options, OutputName);
-    return RunBatch(kProgram, jobs, options, Convert);
+    CommandLine line(kProgram, kSynopsis, kHelp, "FILE");
+    if (const std::optional<int> status = line.Parse(argc, argv))
+        return *status;
+    return RunBatch(kProgram, PlanJobs(line.files, line.options, OutputName), line.options, Convert);
 }

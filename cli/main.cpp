@@ -6,12 +6,8 @@
 #include "engine/current_file.h"
 #include "engine/errors.h"
 #include "engine/file_io.h"
-#include "png_io.h"
 #include "engine/source_header.h"
-
-#include <pcxconv_version.h>
-
-#include <CLI/CLI.hpp>
+#include "png_io.h"
 
 #include <iostream>
 #include <string>
@@ -118,56 +114,22 @@ Outcome Convert(const std::string &input, OutputFile &output, bool png)
 
 int main(int argc, char **argv)
 {
-    CLI::App app{"", kProgram};
-    app.set_help_flag();
-    std::vector<std::string> files;
-    BatchOptions options;
+    CommandLine line(kProgram, kSynopsis, kHelp, "FILE or DIR");
+    BatchOptions &options = line.options;
     std::string format = "bmp";
-    bool info = false, help = false, version = false;
-    app.add_option("FILE", files);
-    app.add_option("-o,--output", options.output);
-    app.add_option("-d,--output-dir", options.outputDir);
-    app.add_flag("-r,--recursive", options.recursive);
-    app.add_option("--mask", options.mask);
-    app.add_option("-f,--format", format);
-    app.add_option("-j,--jobs", options.jobs);
-    app.add_flag("-n,--no-clobber", options.noClobber);
-    app.add_flag("-q,--quiet", options.quiet);
-    app.add_flag("-v,--verbose", options.verbose);
-    app.add_flag("--info", info);
-    app.add_flag("-h,--help", help);
-    app.add_flag("--version", version);
-
-    const auto usageError = [](const std::string &text) { return UsageError(kProgram, kSynopsis, text); };
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        return usageError(e.what());
-    }
-    if (help) {
-        std::cout << kHelp;
-        return FinishStandardOutput(kProgram, kSuccess);
-    }
-    if (version) {
-        std::cout << kProgram << ' ' << PCXCONV_VERSION << '\n';
-        return FinishStandardOutput(kProgram, kSuccess);
-    }
+    bool info = false;
+    line.app().add_flag("-r,--recursive", options.recursive);
+    line.app().add_option("--mask", options.mask);
+    line.app().add_option("-f,--format", format);
+    line.app().add_flag("--info", info);
+    if (const std::optional<int> status = line.Parse(argc, argv))
+        return *status;
     for (char &c : format)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (files.empty())
-        return usageError("no FILE or DIR given");
     if (format != "bmp" && format != "png")
-        return usageError("unknown format '" + format + "' (bmp or png)");
-    if (app.count("--jobs") && options.jobs == 0)
-        return usageError("-j needs a number of jobs above 0");
+        return line.UsageError("unknown format '" + format + "' (bmp or png)");
     if (info && (options.output || options.outputDir))
-        return usageError("--info writes nothing: -o and -d cannot be used with it");
-    if (options.output && options.outputDir)
-        return usageError("-o and -d cannot be used together");
-    if (options.output && (files.size() != 1 || options.recursive))
-        return usageError("-o names the output of one FILE only");
-    if (options.outputDir && options.outputDir->empty())
-        return usageError("-d needs a directory name");
+        return line.UsageError("--info writes nothing: -o and -d cannot be used with it");
 
     const bool png = format == "png";
     const auto namer = [png](const std::string &input) {
@@ -176,7 +138,7 @@ int main(int argc, char **argv)
             name.replace(name.size() - 4, 4, ".png");
         return name;
     };
-    const std::vector<Job> jobs = PlanJobs(files, options, namer);
+    const std::vector<Job> jobs = PlanJobs(line.files, options, namer);
 
     if (info) {
         bool failed = false;

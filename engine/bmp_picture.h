@@ -47,16 +47,11 @@ public:
     // Row y counted from the top, width() * bytesPerPixel() bytes: indices, or blue, green, red.
     [[nodiscard]] std::span<const std::uint8_t> row(int y) const;
 
-    // Header fields that saving carries over from the loaded file.
-    [[nodiscard]] std::int32_t xPelsPerMeter() const { return xPelsPerMeter_; }
-    [[nodiscard]] std::int32_t yPelsPerMeter() const { return yPelsPerMeter_; }
-    [[nodiscard]] std::uint32_t coloursUsed() const { return coloursUsed_; }
-    [[nodiscard]] std::uint32_t coloursImportant() const { return coloursImportant_; }
-
 private:
     int width_ = 0;
     int height_ = 0;
     int bitCount_ = 0;
+    // Header fields that saving carries over from the loaded file.
     std::int32_t xPelsPerMeter_ = 0;
     std::int32_t yPelsPerMeter_ = 0;
     std::uint32_t coloursUsed_ = 0;

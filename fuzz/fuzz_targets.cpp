@@ -6,8 +6,8 @@
 #include "engine/bmp_picture.h"
 #include "engine/byte_io.h"
 #include "engine/conversion.h"
-#include "tests/support/conversion_oracle.h"
 #include "engine/errors.h"
+#include "tests/support/conversion_oracle.h"
 
 #include <algorithm>
 #include <array>

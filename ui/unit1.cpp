@@ -3,12 +3,12 @@
 
 #include "engine/bmp_writer.h"
 #include "engine/errors.h"
+#include "engine/preview_size.h"
+#include "engine/source_header.h"
 #include "guard.h"
 #include "look.h"
 #include "path_drop.h"
-#include "engine/preview_size.h"
 #include "settings/settings_key.h"
-#include "engine/source_header.h"
 #include "unit2.h"
 #include "unit3.h"
 

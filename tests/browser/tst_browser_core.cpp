@@ -1,7 +1,7 @@
 // The browsing rules without widgets: mask matching, listings, directory texts, the errors of
 // entering a directory and the choice of volumes.
-#include "ui/browser/browser_core.h"
 #include "engine/errors.h"
+#include "ui/browser/browser_core.h"
 
 #include <QDir>
 #include <QFile>

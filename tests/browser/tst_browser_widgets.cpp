@@ -1,8 +1,8 @@
 // The four browser controls together: listings, the current directory, the click/change reports
 // of the file list, navigation of the directory list, its errors, and the two selectors.
+#include "engine/errors.h"
 #include "ui/browser/directorylistbox.h"
 #include "ui/browser/drivecombobox.h"
-#include "engine/errors.h"
 #include "ui/browser/filelistbox.h"
 #include "ui/browser/filtercombobox.h"
 

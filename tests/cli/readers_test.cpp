@@ -1,11 +1,11 @@
 // bmp2lodpcx's readers against damaged files: every cut and every flipped byte of a header either
 // reads as a whole picture or fails with the program's error, never anything else.
+#include "cli/png_io.h"
 #include "engine/byte_io.h"
 #include "engine/conversion.h"
 #include "engine/errors.h"
-#include "tests/support/lod_pcx.h"
 #include "engine/lod_pcx_writer.h"
-#include "cli/png_io.h"
+#include "tests/support/lod_pcx.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "engine/bmp_writer.h"
 #include "engine/current_file.h"
 #include "engine/errors.h"
-#include "tests/support/lod_pcx.h"
 #include "engine/source_header.h"
+#include "tests/support/lod_pcx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The conversion core in memory: read windows of every size against the shared oracle, the same
 // bytes as the window's file passes, the whole-file outcomes and the rows another encoder is handed.
-#include "engine/byte_io.h"
 #include "engine/bmp_writer.h"
+#include "engine/byte_io.h"
 #include "engine/conversion.h"
-#include "tests/support/conversion_oracle.h"
 #include "engine/current_file.h"
 #include "engine/errors.h"
-#include "tests/support/lod_pcx.h"
 #include "engine/source_header.h"
+#include "tests/support/conversion_oracle.h"
+#include "tests/support/lod_pcx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The header reader, the output-name and extension rules, and the classification.
 #include "engine/current_file.h"
 #include "engine/errors.h"
-#include "tests/support/lod_pcx.h"
 #include "engine/source_header.h"
+#include "tests/support/lod_pcx.h"
 
 #include <gtest/gtest.h>
 

@@ -6,11 +6,11 @@
 // files the conversions give are cut at every length and must load only whole.
 #include "engine/bmp_picture.h"
 #include "engine/bmp_writer.h"
-#include "tests/support/conversion_oracle.h"
 #include "engine/current_file.h"
 #include "engine/errors.h"
-#include "tests/support/lod_pcx.h"
 #include "engine/source_header.h"
+#include "tests/support/conversion_oracle.h"
+#include "tests/support/lod_pcx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Shared pieces of the window tests.
 #include "window_fixture.h"
 
-#include "ui/look.h"
 #include "ui/guard.h"
+#include "ui/look.h"
 #include "ui/unit1.h"
 #include "ui/unit2.h"
 #include "ui/unit3.h"

@@ -3,9 +3,9 @@
 // and records the modal message boxes, and small helpers that act as the user does.
 #pragma once
 
+#include "settings/settings_key.h"
 #include "tests/support/lod_pcx.h"
 #include "ui/program_windows.h"
-#include "settings/settings_key.h"
 
 #include <QMessageBox>
 #include <QStringList>
