@@ -226,12 +226,6 @@ public:
     void Close()
     {
         Flush();
-#if defined(__linux__)
-        // Starts writing the data out now, while this thread holds no lock: ext4 does it anyway when
-        // a file is renamed over another, but inside the rename, with the directory locked, which
-        // made replacing outputs slower than copying them.
-        ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0)
