@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/byte_io.h"
+#include "engine/conversion.h"
 
 #include <CLI/CLI.hpp>
 
@@ -51,8 +52,9 @@ private:
     std::unique_ptr<FdSink> sink_;
 };
 
+// What became of one file: the core's three outcomes, for any converter.
 struct Outcome {
-    enum class Kind { kConverted, kSkipped, kFailed };
+    using Kind = Conversion::Outcome;
     Kind kind = Kind::kFailed;
     std::string message; // skipped: the reason; failed: the error before the full-stop rule
 };

@@ -54,7 +54,7 @@ const char *KindOf(const pcx::CurrentFileRecord &record)
         return "8-bit";
     if (pcx::IsTrueColor(record))
         return "24-bit";
-    return "not a LOD PCX image";
+    return pcx::kNotAnImage;
 }
 
 // Tabs, newlines and backslashes escaped, so every file stays one line of tab-separated fields.
@@ -103,11 +103,7 @@ Outcome Convert(const std::string &input, OutputFile &output, bool png)
     } else {
         result = pcx::ConvertToBmp(source, rule, output.Open());
     }
-    if (result.outcome == pcx::Conversion::Outcome::kConverted)
-        return {Outcome::Kind::kConverted, {}};
-    return {result.outcome == pcx::Conversion::Outcome::kSkipped ? Outcome::Kind::kSkipped
-                                                                 : Outcome::Kind::kFailed,
-            result.message};
+    return {result.outcome, result.message};
 }
 
 } // namespace
