@@ -24,7 +24,10 @@
 #include <malloc.h>
 #endif
 #include <fnmatch.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace pcx::cli {
@@ -34,6 +37,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kSinkBuffer = std::size_t{1} << 16;
+
+// The process's file creation mask, read once at start (reading it means setting it).
+mode_t ReadCreationMask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+const mode_t kCreationMask = ReadCreationMask();
 
 // Set by SIGINT, SIGTERM or SIGHUP: the files in hand stop at their next write and remove their
 // temporary files, no new one starts, and the signal is raised again at the end.
@@ -52,6 +64,95 @@ Error Interrupted()
     return Error("interrupted");
 }
 
+// A file that an output replaces is released on a thread of its own: the file system frees its
+// blocks when the last reference goes, and on a disk mounted with discard that waits for the
+// device, which would otherwise stall the conversions behind each rename.
+class Releaser {
+public:
+    // Takes a descriptor that keeps a replaced file alive; closes it at once when no run is on or
+    // too many wait already (each holds a descriptor).
+    static void Release(int fd)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            if (running_ && waiting_.size() < kMostWaiting) {
+                waiting_.push_back(fd);
+                wake_.notify_one();
+                return;
+            }
+        }
+        ::close(fd);
+    }
+
+    // Whether a file system is worth it: in memory freeing is quick, and handing it to another
+    // processor only slows it. A name on the device tells its kind; the answer is kept per device.
+    static bool Worthwhile(dev_t device, const std::string &name)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            if (const auto known = worthwhile_.find(device); known != worthwhile_.end())
+                return known->second;
+        }
+        struct statfs where {};
+        const bool worthwhile =
+            ::statfs(name.c_str(), &where) == 0 && where.f_type != TMPFS_MAGIC && where.f_type != RAMFS_MAGIC;
+        const std::lock_guard lock(mutex_);
+        worthwhile_.emplace(device, worthwhile);
+        return worthwhile;
+    }
+
+    // Runs for the lifetime of one batch; the destructor releases whatever is left.
+    Releaser()
+    {
+        const std::lock_guard lock(mutex_);
+        running_ = true;
+        thread_ = std::jthread([this] { Run(); });
+    }
+    ~Releaser()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            running_ = false;
+            wake_.notify_one();
+        }
+        thread_.join();
+    }
+    Releaser(const Releaser &) = delete;
+    Releaser &operator=(const Releaser &) = delete;
+
+private:
+    static constexpr std::size_t kMostWaiting = 64;
+
+    void Run()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [] { return !waiting_.empty() || !running_; });
+            if (waiting_.empty())
+                return;
+            const int fd = waiting_.back();
+            waiting_.pop_back();
+            lock.unlock();
+            ::close(fd);
+            lock.lock();
+        }
+    }
+
+    static inline std::mutex mutex_;
+    static inline std::condition_variable wake_;
+    static inline std::vector<int> waiting_;
+    static inline bool running_ = false;
+    static inline std::map<dev_t, bool> worthwhile_;
+    std::jthread thread_;
+};
+
+fs::path CurrentDirectory()
+{
+    std::error_code ec;
+    fs::path cwd = fs::current_path(ec);
+    return ec ? fs::path() : cwd; // a directory removed under us: names stay relative
+}
+
 // How the run tells whether two names are one file. The directories are resolved once each, as a
 // run's files mostly share a few.
 class FileKeys {
@@ -60,10 +161,10 @@ public:
     // an output's name is the link and not what it points to.
     std::string Name(const std::string &name)
     {
-        std::error_code ec;
-        const fs::path absolute = fs::absolute(name, ec).lexically_normal();
+        const fs::path absolute = (cwd_ / name).lexically_normal();
         auto [at, fresh] = directories_.try_emplace(absolute.parent_path().string());
         if (fresh) {
+            std::error_code ec;
             const fs::path resolved = fs::weakly_canonical(absolute.parent_path(), ec);
             at->second = ec ? absolute.parent_path().string() : resolved.string();
         }
@@ -76,11 +177,12 @@ public:
         std::error_code ec;
         if (!fs::is_symlink(name, ec))
             return Name(name);
-        const fs::path target = fs::weakly_canonical(fs::absolute(name, ec), ec);
+        const fs::path target = fs::weakly_canonical(cwd_ / name, ec);
         return ec ? Name(name) : target.string();
     }
 
 private:
+    fs::path cwd_ = CurrentDirectory(); // once: asking for it with every name costs a system call
     std::map<std::string, std::string> directories_;
 };
 
@@ -215,17 +317,20 @@ public:
     {
         if (interruptedBy != 0)
             throw Interrupted();
-        if (buffer_.size() + bytes.size() > kSinkBuffer)
-            Flush();
-        if (bytes.size() >= kSinkBuffer)
-            WriteAll(bytes);
-        else
+        if (buffer_.size() + bytes.size() <= kSinkBuffer) {
             buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+            return;
+        }
+        // A large piece goes out as it is, after what is buffered and in the same call: copying
+        // the rows into the buffer would cost as much as writing them.
+        WriteAll(buffer_, bytes);
+        buffer_.clear();
     }
 
     void Close()
     {
-        Flush();
+        WriteAll(buffer_, {});
+        buffer_.clear();
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0)
@@ -233,20 +338,20 @@ public:
     }
 
 private:
-    void Flush()
+    void WriteAll(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second)
     {
-        WriteAll(buffer_);
-        buffer_.clear();
-    }
-    void WriteAll(std::span<const std::uint8_t> bytes)
-    {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        while (!first.empty() || !second.empty()) {
+            iovec pieces[2] = {{const_cast<std::uint8_t *>(first.data()), first.size()},
+                               {const_cast<std::uint8_t *>(second.data()), second.size()}};
+            const ssize_t n = ::writev(fd_, pieces, 2);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
                 throw StreamWriteError();
-            bytes = bytes.subspan(static_cast<std::size_t>(n));
+            const auto done = static_cast<std::size_t>(n);
+            const std::size_t fromFirst = std::min(done, first.size());
+            first = first.subspan(fromFirst);
+            second = second.subspan(done - fromFirst);
         }
     }
 
@@ -274,8 +379,10 @@ ByteSink &OutputFile::Open()
     const bool exists = ::lstat(name_.c_str(), &existing) == 0;
     // A device or a pipe (/dev/null, -o /dev/stdout into a pipe) takes the bytes as they come; a
     // FIFO without a reader fails at once instead of waiting for one.
-    struct stat target {};
-    if (exists && ::stat(name_.c_str(), &target) == 0 && (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode))) {
+    struct stat target = existing;
+    if (exists && S_ISLNK(existing.st_mode) && ::stat(name_.c_str(), &target) != 0)
+        target.st_mode = existing.st_mode;
+    if (exists && (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode))) {
         const int fd = ::open(name_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
             if (fd >= 0)
@@ -313,8 +420,10 @@ ByteSink &OutputFile::Open()
         if (fd < 0)
             break;
         temporary_ = candidate;
-        if (exists && S_ISREG(existing.st_mode))
-            ::fchmod(fd, existing.st_mode & 0777); // a replaced file keeps its rights, as with cp
+        // A replaced file keeps its rights, as with cp.
+        if (exists && S_ISREG(existing.st_mode) && (existing.st_mode & 0777) != (0666 & ~kCreationMask))
+            ::fchmod(fd, existing.st_mode & 0777);
+        replacedDevice_ = exists ? std::optional<dev_t>(existing.st_dev) : std::nullopt;
         sink_ = std::make_unique<FdSink>(fd);
         return *sink_;
     }
@@ -343,7 +452,13 @@ bool OutputFile::Commit()
             return false;
         }
     } else {
+        // Held across the rename, so that freeing the replaced file is not the rename's work.
+        const int replaced = replacedDevice_ && Releaser::Worthwhile(*replacedDevice_, temporary)
+                                 ? ::open(name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)
+                                 : -1;
         status = ::rename(temporary.c_str(), name_.c_str());
+        if (replaced >= 0)
+            Releaser::Release(replaced);
     }
     if (status != 0) {
         ::unlink(temporary.c_str());
@@ -475,6 +590,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
     sigemptyset(&action.sa_mask);
     for (const int signal : kStopSignals)
         sigaction(signal, &action, nullptr);
+    const Releaser releaser;
     const std::size_t count = jobs.size();
     std::vector<Outcome> outcomes(count);
     std::vector<bool> done(count, false);

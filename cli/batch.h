@@ -29,16 +29,18 @@ int FinishStandardOutput(const char *tool, int status);
 
 // One output, written to a temporary file beside it and renamed over its name only when complete,
 // so a failure leaves nothing and an existing file stays as it was; a link at the name is replaced,
-// never written through. A character device (/dev/null, /dev/stdout) is written directly.
-class OutputFile {
+// never written through. A character device (/dev/null, /dev/stdout) is written directly. As a sink
+// it makes the file at the first write, so a file skipped or refused before that leaves nothing.
+class OutputFile final : public ByteSink {
 public:
     OutputFile(std::string name, bool makeDirectories, bool noClobber);
-    ~OutputFile(); // removes the temporary file unless it was committed
+    ~OutputFile() override; // removes the temporary file unless it was committed
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
     // Creates the temporary file on the first call. "Cannot create file NAME".
     ByteSink &Open();
+    void Write(std::span<const std::uint8_t> bytes) override { Open().Write(bytes); }
     // Puts the output in place; false when, with noClobber, a file of its name appeared meanwhile.
     bool Commit();
 
@@ -48,6 +50,7 @@ private:
     bool makeDirectories_;
     bool noClobber_;
     std::string temporary_;
+    std::optional<dev_t> replacedDevice_; // where the file the output replaces lives, if any
     bool direct_ = false;
     std::unique_ptr<FdSink> sink_;
 };

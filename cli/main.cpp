@@ -93,15 +93,13 @@ Outcome Convert(const std::string &input, OutputFile &output, bool png)
 {
     pcx::File file = pcx::File::OpenRead(input);
     pcx::FileSource source(file);
-    if (!pcx::Classify(pcx::ReadHeader(source)).any())
-        return {Outcome::Kind::kSkipped, pcx::kNotAnImage};
     const pcx::ColourTableRule rule = pcx::ColourTableRuleFor(input);
     pcx::Conversion result;
     if (png) {
-        pcx::PngEncoder encoder(output.Open());
+        pcx::PngEncoder encoder(output);
         result = pcx::ConvertWith(source, rule, encoder);
     } else {
-        result = pcx::ConvertToBmp(source, rule, output.Open());
+        result = pcx::ConvertToBmp(source, rule, output);
     }
     return {result.outcome, result.message};
 }

@@ -16,6 +16,18 @@ void ByteSource::ReadExactAt(std::uint64_t offset, std::span<std::uint8_t> into)
         throw StreamReadError();
 }
 
+std::size_t ByteSource::ReadScatteredAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces)
+{
+    std::size_t done = 0;
+    for (const auto piece : pieces) {
+        const std::size_t got = ReadAt(offset + done, piece);
+        done += got;
+        if (got < piece.size())
+            break;
+    }
+    return done;
+}
+
 void ByteSink::WriteZeros(std::size_t count)
 {
     static constexpr std::array<std::uint8_t, 16> kZeros{};
@@ -45,6 +57,11 @@ void MemorySink::Write(std::span<const std::uint8_t> bytes)
 std::size_t FileSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
 {
     return file_.ReadSomeAt(offset, into.data(), into.size());
+}
+
+std::size_t FileSource::ReadScatteredAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces)
+{
+    return file_.ReadSomeAt(offset, pieces);
 }
 
 std::uint64_t FileSource::Size()

@@ -16,6 +16,8 @@ public:
     virtual ~ByteSource() = default;
     // Fills as much of into as the source holds from offset on; fewer bytes only where it ends.
     virtual std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
+    // Fills the pieces one after another from offset on; fewer bytes only where the source ends.
+    virtual std::size_t ReadScatteredAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces);
     virtual std::uint64_t Size() = 0;
 
     // All of into, or "Stream read error".
@@ -66,6 +68,7 @@ class FileSource final : public ByteSource {
 public:
     explicit FileSource(File &file) : file_(file) {}
     std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) override;
+    std::size_t ReadScatteredAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces) override;
     std::uint64_t Size() override;
 
 private:

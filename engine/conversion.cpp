@@ -17,6 +17,8 @@ namespace {
 // written: what a failed conversion leaves behind depends on it.
 constexpr std::uint64_t kCopyBlockSize = 61440;
 constexpr std::uint64_t kSourceColourTableOffset = 54;
+// From this row size on, rows are read straight into their places in the BMP's order.
+constexpr std::size_t kScatteredRowBytes = 64;
 
 std::uint64_t RowOffset(const RowLayout &layout, std::uint64_t row)
 {
@@ -59,20 +61,19 @@ public:
     // Whether rows must be read in pieces: one row does not fit a window.
     [[nodiscard]] bool Wide(std::uint64_t rowSize) const { return rowSize > windowBytes_; }
 
-    // Calls visit(bytes, rowCount, got) for consecutive windows of whole rows, each window as large
-    // as rowSize allows (rowSize being what one row takes in the caller's own buffer), bottom-up or
-    // top-down. got is how many bytes of the window the source held.
+    // Calls visit(bytes, rowCount, got) for consecutive windows of whole rows from the top, each
+    // window as large as rowSize allows (rowSize being what one row takes in the caller's own
+    // buffer). got is how many bytes of the window the source held.
     template <typename Visit>
-    void ForEach(std::uint64_t rowSize, bool bottomUp, Visit visit)
+    void ForEach(std::uint64_t rowSize, Visit visit)
     {
         const std::uint64_t perWindow = std::max<std::uint64_t>(1, windowBytes_ / rowSize);
         const auto buffer =
             buffer_.Get(static_cast<std::size_t>(std::min(perWindow, layout_.rows) * layout_.pixelBytes));
         for (std::uint64_t done = 0; done < layout_.rows;) {
             const std::uint64_t n = std::min(perWindow, layout_.rows - done);
-            const std::uint64_t first = bottomUp ? layout_.rows - done - n : done;
             const auto bytes = buffer.first(static_cast<std::size_t>(n * layout_.pixelBytes));
-            const std::size_t got = source_.ReadAt(RowOffset(layout_, first), bytes);
+            const std::size_t got = source_.ReadAt(RowOffset(layout_, done), bytes);
             visit(std::span<const std::uint8_t>(bytes), static_cast<std::size_t>(n), got);
             done += n;
         }
@@ -265,22 +266,45 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
         return;
     }
     // Each window's rows are staged in BMP order, fill included, so the sink gets one write per window.
+    // Rows of some size are read straight into their places; tiny rows (a picture a few pixels wide
+    // has millions) are read in one piece and staged, as a piece per row would cost more.
     const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
     const auto stride = static_cast<std::size_t>(layout.stride);
-    Scratch staging;
-    const auto writeWindow = [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
-        if (got < bytes.size()) {
+    const bool scatter = rowBytes >= kScatteredRowBytes;
+    const std::uint64_t perWindow = std::max<std::uint64_t>(1, std::max<std::uint64_t>(window.bytes, 1) / stride);
+    Scratch staging, plain;
+    std::vector<std::span<std::uint8_t>> pieces;
+    for (std::uint64_t done = 0; done < layout.rows;) {
+        const auto n = static_cast<std::size_t>(std::min(perWindow, layout.rows - done));
+        const std::uint64_t offset = RowOffset(layout, layout.rows - done - n);
+        const auto staged = staging.Get(n * stride);
+        std::size_t got;
+        std::span<const std::uint8_t> lastRow; // where the window's last row from the source went
+        if (scatter) {
+            pieces.clear();
+            for (std::size_t i = n; i-- > 0;) {
+                std::uint8_t *slot = staged.data() + i * stride;
+                std::memset(slot + rowBytes, 0, stride - rowBytes);
+                pieces.emplace_back(slot, rowBytes);
+            }
+            got = source.ReadScatteredAt(offset, pieces);
+            lastRow = staged.first(rowBytes);
+        } else {
+            const auto bytes = plain.Get(n * rowBytes);
+            got = source.ReadAt(offset, bytes);
+            if (got == bytes.size())
+                StageRowsBottomUp(bytes.data(), n, rowBytes, stride, staged.data());
+            lastRow = bytes.last(rowBytes);
+        }
+        if (got < n * rowBytes) {
             // The source ends inside the window's last row, which is the first to go out.
             const std::size_t start = (n - 1) * rowBytes;
-            const auto whole = static_cast<std::size_t>(WholeBlocks(got > start ? got - start : 0));
-            sink.Write(bytes.subspan(start, whole));
+            sink.Write(lastRow.first(static_cast<std::size_t>(WholeBlocks(got > start ? got - start : 0))));
             throw StreamReadError();
         }
-        const auto staged = staging.Get(n * stride);
-        StageRowsBottomUp(bytes.data(), n, rowBytes, stride, staged.data());
         sink.Write(staged);
-    };
-    windows.ForEach(layout.stride, true, writeWindow);
+        done += n;
+    }
 }
 
 Conversion ConvertToBmp(ByteSource &source, ColourTableRule rule, ByteSink &sink, ReadWindow window)
@@ -316,7 +340,7 @@ Conversion ConvertWith(ByteSource &source, ColourTableRule rule, PictureEncoder 
             }
         } else {
             const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
-            windows.ForEach(layout.pixelBytes, false, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
+            windows.ForEach(layout.pixelBytes, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
                 for (std::size_t i = 0; i < n; ++i) {
                     if ((i + 1) * rowBytes > got)
                         throw StreamReadError();

@@ -9,6 +9,8 @@
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <cerrno>
+#include <climits>
+#include <sys/uio.h>
 #include <unistd.h>
 #define PCX_HAVE_PREAD 1
 #endif
@@ -18,6 +20,9 @@ namespace pcx {
 namespace {
 
 constexpr std::size_t kWriteBufferSize = std::size_t{1} << 17;
+#ifdef PCX_HAVE_PREAD
+constexpr std::size_t kMostPieces = IOV_MAX; // what one preadv takes
+#endif
 
 namespace fs = std::filesystem;
 
@@ -131,6 +136,50 @@ std::size_t File::ReadSomeAt(std::uint64_t offset, void *data, std::size_t size)
     Seek(offset);
     return ReadSome(data, size);
 #endif
+}
+
+std::size_t File::ReadSomeAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces)
+{
+    std::size_t done = 0;
+#ifdef PCX_HAVE_PREAD
+    std::array<iovec, kMostPieces> vector;
+    std::size_t next = 0; // the first piece not yet full,
+    std::size_t into = 0; // and how much of it is
+    while (next < pieces.size()) {
+        if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+            break;
+        std::size_t count = 0;
+        for (std::size_t i = next; i < pieces.size() && count < vector.size(); ++i, ++count) {
+            const std::size_t skip = i == next ? into : 0;
+            vector[count] = {pieces[i].data() + skip, pieces[i].size() - skip};
+        }
+        const ssize_t got = ::preadv(fileno(file_.get()), vector.data(), static_cast<int>(count),
+                                     static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw StreamReadError();
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+        auto left = static_cast<std::size_t>(got);
+        while (next < pieces.size() && left >= pieces[next].size() - into) {
+            left -= pieces[next].size() - into;
+            ++next;
+            into = 0;
+        }
+        into += left;
+    }
+#else
+    for (const auto piece : pieces) {
+        const std::size_t got = ReadSomeAt(offset + done, piece.data(), piece.size());
+        done += got;
+        if (got < piece.size())
+            break;
+    }
+#endif
+    return done;
 }
 
 void File::ReadExactAt(std::uint64_t offset, void *data, std::size_t size)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,8 @@ public:
     // Positioned reads: as many bytes as the file holds at offset, up to size; or all of them, or
     // "Stream read error". The stream's own position is left undefined.
     [[nodiscard]] std::size_t ReadSomeAt(std::uint64_t offset, void *data, std::size_t size);
+    // The same into the pieces one after another, in as few system calls as the system allows.
+    [[nodiscard]] std::size_t ReadSomeAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces);
     void ReadExactAt(std::uint64_t offset, void *data, std::size_t size);
     // All of them or "Stream write error".
     void Write(const void *data, std::size_t size);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -62,15 +64,24 @@ TEST(Lodpcx2bmp, ConvertsEachFileBesideItselfSilently)
         test::WriteFile(dir.path() / name, test::LodPcx(*picture));
         names.push_back(name);
     }
-    const test::ToolRun run = Tool(dir, names);
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(test::ReadFile(dir.path() / "sub/a.bmp"), Expected(kIndexed));
-    EXPECT_EQ(test::ReadFile(dir.path() / "B.bmp"), Expected(kIndexed));
-    EXPECT_EQ(test::ReadFile(dir.path() / "c.bmp"), Expected(kTrue));
-    EXPECT_EQ(test::ReadFile(dir.path() / "замок.bmp"), Expected(kIndexed));
-    EXPECT_EQ(test::ReadFile(dir.path() / "n.bmp"), Expected(kTrue));
+    // A replaced file keeps its rights; a new one gets the usual ones.
+    test::WriteFile(dir.path() / "B.bmp", {'o', 'l', 'd'});
+    fs::permissions(dir.path() / "B.bmp", fs::perms::owner_read | fs::perms::owner_write);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (int run = 0; run < 2; ++run) { // the second run replaces every output
+        const test::ToolRun tool = Tool(dir, names);
+        EXPECT_EQ(tool.status, 0) << tool.err;
+        EXPECT_EQ(tool.out, "");
+        EXPECT_EQ(tool.err, "");
+        EXPECT_EQ(test::ReadFile(dir.path() / "sub/a.bmp"), Expected(kIndexed));
+        EXPECT_EQ(test::ReadFile(dir.path() / "B.bmp"), Expected(kIndexed));
+        EXPECT_EQ(test::ReadFile(dir.path() / "c.bmp"), Expected(kTrue));
+        EXPECT_EQ(test::ReadFile(dir.path() / "замок.bmp"), Expected(kIndexed));
+        EXPECT_EQ(test::ReadFile(dir.path() / "n.bmp"), Expected(kTrue));
+        EXPECT_EQ(fs::status(dir.path() / "B.bmp").permissions(), fs::perms(0600));
+        EXPECT_EQ(fs::status(dir.path() / "c.bmp").permissions(), fs::perms(0666 & ~mask));
+    }
 }
 
 TEST(Lodpcx2bmp, SkipsWhatIsNoPictureAndGoesOn)

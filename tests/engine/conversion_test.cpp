@@ -1,10 +1,12 @@
-// The conversion core in memory: read windows of every size against the shared oracle, the same
-// bytes as the window's file passes, the whole-file outcomes and the rows another encoder is handed.
+// The conversion core: read windows of every size, from memory and from a file, against the shared
+// oracle; the same bytes as the window's file passes, the whole-file outcomes and the rows another
+// encoder is handed.
 #include "engine/bmp_writer.h"
 #include "engine/byte_io.h"
 #include "engine/conversion.h"
 #include "engine/current_file.h"
 #include "engine/errors.h"
+#include "engine/file_io.h"
 #include "engine/source_header.h"
 #include "tests/support/conversion_oracle.h"
 #include "tests/support/lod_pcx.h"
@@ -58,20 +60,31 @@ TEST(ConversionCore, EveryWindowSizeGivesTheOraclesBytes)
         {"cut in the last row", test::Pattern(5, 11, 3), true, 4},
         {"wide rows", test::Pattern(70000, 2, 1), false, 0},
         {"wide row cut after a whole block", test::Pattern(70000, 2, 1), false, 5000},
-        {"wide row cut before a whole block", test::Pattern(70000, 2, 1), false, 10000},
+        {"rows read into place", test::Pattern(30, 9, 3), true, 0},
+        {"rows read into place, cut", test::Pattern(30, 9, 3), true, 800},
+        // More rows to a window than one system call takes, cut in the second call's part.
+        {"many rows read into place, cut", test::Pattern(64, 2000, 1), true, 768 + 64 * 500 + 7},
     };
+    const test::TempDir dir;
     for (const Case &c : cases) {
         Bytes source = test::LodPcx(c.picture, 0, c.pcx);
         source.resize(source.size() - c.cut);
         const test::Expectation expected = test::ExpectedConversion(source, c.pcx);
+        test::WriteFile(dir.file("source"), source);
         for (const std::uint64_t window : {std::uint64_t{1}, std::uint64_t{5}, std::uint64_t{24},
-                                           std::uint64_t{61440}, std::uint64_t{70001}, ReadWindow{}.bytes}) {
-            SCOPED_TRACE(std::string(c.what) + ", window " + std::to_string(window));
-            MemorySource in(source);
-            MemorySink out;
-            const Conversion result = ConvertToBmp(in, RuleOf(c.pcx), out, ReadWindow{window});
-            EXPECT_EQ(result.outcome, c.cut ? Outcome::kFailed : Outcome::kConverted) << result.message;
-            EXPECT_TRUE(out.bytes() == expected.bmp);
+                                           std::uint64_t{61440}, std::uint64_t{70001}, ReadWindow{}.bytes,
+                                           std::uint64_t{1} << 20}) {
+            File file = File::OpenRead(dir.file("source"));
+            FileSource onDisk(file);
+            MemorySource inMemory(source);
+            for (ByteSource *in : {static_cast<ByteSource *>(&inMemory), static_cast<ByteSource *>(&onDisk)}) {
+                SCOPED_TRACE(std::string(c.what) + ", window " + std::to_string(window) +
+                             (in == &onDisk ? ", from a file" : ", from memory"));
+                MemorySink out;
+                const Conversion result = ConvertToBmp(*in, RuleOf(c.pcx), out, ReadWindow{window});
+                EXPECT_EQ(result.outcome, c.cut ? Outcome::kFailed : Outcome::kConverted) << result.message;
+                EXPECT_TRUE(out.bytes() == expected.bmp);
+            }
         }
     }
 }
