@@ -44,6 +44,10 @@ public:
     // Puts the output in place; false when, with noClobber, a file of its name appeared meanwhile.
     bool Commit();
 
+    [[nodiscard]] const std::string &name() const { return name_; }
+    // Whether the bytes go straight to a device or a pipe (known once opened).
+    [[nodiscard]] bool direct() const { return direct_; }
+
 private:
     class FdSink;
     std::string name_;

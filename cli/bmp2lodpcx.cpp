@@ -66,7 +66,13 @@ Outcome Convert(const std::string &input, OutputFile &output)
         picture = pcx::ReadPng(source);
     else
         throw pcx::Error("not a BMP or PNG picture");
-    pcx::WriteLodPcx(picture, output.Open());
+    pcx::ByteSink &sink = output.Open();
+    // Under any other name an 8-bit LOD PCX is read with a colour table at offset 54, not with
+    // its palette, and would show wrong colours.
+    if (picture.k == 1 && !output.direct() &&
+        pcx::ColourTableRuleFor(output.name()) != pcx::ColourTableRule::kPaletteAtEnd)
+        throw pcx::Error(output.name() + ": an 8-bit picture keeps its colours only in a file named .pcx");
+    pcx::WriteLodPcx(picture, sink);
     return {Outcome::Kind::kConverted, {}};
 }
 

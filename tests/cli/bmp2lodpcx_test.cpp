@@ -216,6 +216,16 @@ TEST(Bmp2lodpcx, RefusesWhatALodPcxCannotHoldAndWritesNothing)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()),
               static_cast<std::ptrdiff_t>(std::size(cases)));
 
+    // Under another name an 8-bit picture would be read with a colour table at offset 54.
+    test::WriteFile(dir.file("eight.bmp"), Bmp({"", 8, 40, false, 256}, test::Pattern(4, 3, 1)));
+    const test::ToolRun def = Tool(BMP2LODPCX, dir, {"-o", "eight.def", "eight.bmp"});
+    EXPECT_EQ(def.status, 1);
+    EXPECT_EQ(def.err, "bmp2lodpcx: eight.bmp: eight.def: an 8-bit picture keeps its colours only in a file "
+                       "named .pcx.\n");
+    EXPECT_FALSE(fs::exists(dir.file("eight.def")));
+    test::WriteFile(dir.file("true.bmp"), Bmp({"", 24, 40, false, 0}, p));
+    EXPECT_EQ(Tool(BMP2LODPCX, dir, {"-o", "true.def", "true.bmp"}).status, 0); // no colour table to lose
+
     const test::ToolRun usage = Tool(BMP2LODPCX, dir, {"-o", "x.pcx", "a.bmp", "b.bmp"});
     EXPECT_EQ(usage.status, 2);
     EXPECT_TRUE(usage.err.ends_with("\nTry 'bmp2lodpcx --help'\n")) << usage.err;
