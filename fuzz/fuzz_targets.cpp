@@ -1,12 +1,14 @@
-// The two fuzz targets. Both work in memory through the engine's byte sources and sinks, and both
-// check the result against the shared oracle or against the picture itself, so that a wrong
-// conversion or a picture that changes on saving counts as a fault, not only a crash.
+// The fuzz targets. All work in memory through the engine's byte sources and sinks, and all check
+// the result against the shared oracle or against the picture itself, so that a wrong conversion or
+// a picture that changes on its way counts as a fault, not only a crash.
 #include "fuzz_targets.h"
 
 #include "engine/bmp_picture.h"
 #include "engine/byte_io.h"
 #include "engine/conversion.h"
 #include "engine/errors.h"
+#include "engine/lod_pcx_writer.h"
+#include "cli/png_io.h"
 #include "tests/support/conversion_oracle.h"
 
 #include <algorithm>
@@ -235,6 +237,41 @@ void RoundTripPicture(const std::uint8_t *data, std::size_t size)
     MemorySink again;
     second.Save(again);
     Require(again.bytes() == savedBytes, "saving a saved picture gives other bytes");
+}
+
+void ReadBackPicture(const std::uint8_t *data, std::size_t size)
+{
+    MemorySource input(std::span(data, size));
+    RasterPicture picture;
+    try {
+        picture = LooksLikePng(std::span(data, std::min<std::size_t>(size, 8))) ? ReadPng(input) : ReadBmp(input);
+    } catch (const Error &) {
+        return; // refused with a reason, which is all a reader owes a broken file
+    }
+    Require(picture.width > 0 && picture.height > 0 && (picture.k == 1 || picture.k == 3),
+            "a picture read with impossible dimensions");
+    Require(picture.pixels.size() == static_cast<std::size_t>(picture.width) *
+                                         static_cast<std::size_t>(picture.height) *
+                                         static_cast<std::size_t>(picture.k),
+            "the pixels read do not fill the picture");
+
+    MemorySink lod;
+    MemorySink bmp;
+    RasterPicture back;
+    try {
+        WriteLodPcx(picture, lod);
+        MemorySource lodSource(lod.bytes());
+        const Conversion conversion = ConvertToBmp(lodSource, ColourTableRule::kPaletteAtEnd, bmp);
+        Require(conversion.outcome == Conversion::Outcome::kConverted, "a LOD PCX written does not convert");
+        MemorySource bmpSource(bmp.bytes());
+        back = ReadBmp(bmpSource);
+    } catch (const Error &e) {
+        Fail(std::string("a picture read does not go back and forth: ") + e.what());
+    }
+    Require(back.width == picture.width && back.height == picture.height && back.k == picture.k,
+            "the picture comes back with other dimensions");
+    Require(back.pixels == picture.pixels, "the picture comes back with other pixels");
+    Require(picture.k == 3 || back.palette == picture.palette, "the picture comes back with other colours");
 }
 
 } // namespace pcx::fuzz

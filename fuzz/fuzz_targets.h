@@ -19,4 +19,9 @@ void ConvertSource(const std::uint8_t *data, std::size_t size);
 // back.
 void RoundTripPicture(const std::uint8_t *data, std::size_t size);
 
+// The input is a BMP or PNG file as bmp2lodpcx reads it. When it is read, the picture is written as
+// a LOD PCX, converted back to a BMP by the conversion core and read again: the same picture must
+// come back.
+void ReadBackPicture(const std::uint8_t *data, std::size_t size);
+
 } // namespace pcx::fuzz

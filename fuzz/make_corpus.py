@@ -3,11 +3,12 @@
 same every time): small LOD PCX sources for `convert`, each behind the byte that picks where an
 8-bit source keeps its colours (bit 0: 0 a ".pcx" palette at the end, 1 a table at offset 54) and
 the size of the read windows (bits 1 to 4; 0 the default) and the output (bit 5: 0 a BMP, 1 a
-top-down encoder), and small BMP files for `picture`. Files found by fuzzing are kept beside them
+top-down encoder), small BMP files for `picture`, and small BMP and PNG files for `readers`. Files found by fuzzing are kept beside them
 under their own names and are not touched here. Run: python3 fuzz/make_corpus.py"""
 
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PCX_NAME, DEF_NAME = b"\x00", b"\x01"
@@ -87,6 +88,61 @@ def picture_seeds():
     }
 
 
+def editor_bmp(width, height, bits, info_size=40, top_down=False, colours=None):
+    """A BMP as image editors write them: 1-, 4-, 8- or 24-bit, an information header of 40, 108
+    or 124 bytes, bottom-up or top-down."""
+    if colours is None:
+        colours = 0 if bits == 24 else 1 << bits
+    stride = (width * bits + 31) // 32 * 4
+    rows = []
+    for y in range(height):
+        if bits == 24:
+            row = pattern(width, 1, 3, seed=y)
+        else:
+            values = [(x + y) % (1 << bits) for x in range(width)]
+            bits_row = "".join(format(v, f"0{bits}b") for v in values)
+            bits_row += "0" * (-len(bits_row) % 8)
+            row = bytes(int(bits_row[i:i + 8], 2) for i in range(0, len(bits_row), 8))
+        rows.append(row + bytes(stride - len(row)))
+    data = b"".join(rows if top_down else reversed(rows))
+    table = b"".join(bytes(((i * 37) & 0xFF, (i * 11) & 0xFF, (i * 5) & 0xFF, 0)) for i in range(colours))
+    offset = 14 + info_size + len(table)
+    info = struct.pack("<IiiHHIIiiII", info_size, width, -height if top_down else height, 1, bits, 0,
+                       len(data), 2835, 2835, colours, 0)
+    info += bytes(info_size - len(info))
+    return b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + info + table + data
+
+
+def png(width, height, colour_type, bit_depth=8, palette_entries=0):
+    """A PNG (no filter on any row): colour type 0 grey, 2 RGB, 3 indexed, 6 RGBA."""
+    channels = {0: 1, 2: 3, 3: 1, 6: 4}[colour_type]
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    rows = b"".join(b"\0" + pattern(width * channels * bit_depth // 8, 1, 1, seed=y) for y in range(height))
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, bit_depth,
+                                                             colour_type, 0, 0, 0))
+    if colour_type == 3:
+        out += chunk(b"PLTE", palette()[:3 * palette_entries])
+    return out + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+
+
+def readers_seeds():
+    return {
+        "1bit-9x3.bmp": editor_bmp(9, 3, 1),
+        "4bit-5x4-108.bmp": editor_bmp(5, 4, 4, info_size=108),
+        "8bit-3x3-124-top-down.bmp": editor_bmp(3, 3, 8, info_size=124, top_down=True),
+        "24bit-5x2.bmp": editor_bmp(5, 2, 24),
+        "indexed-4x3.png": png(4, 3, 3, palette_entries=256),
+        "indexed-2-colours.png": png(5, 2, 3, palette_entries=2),
+        "grey-3x3.png": png(3, 3, 0),
+        "rgb-3x2.png": png(3, 2, 2),
+        "rgba-2x2.png": png(2, 2, 6),
+        "rgb16-2x2.png": png(2, 2, 2, bit_depth=16),
+    }
+
+
 def write(directory, files):
     path = os.path.join(HERE, "corpus", directory)
     os.makedirs(path, exist_ok=True)
@@ -98,3 +154,4 @@ def write(directory, files):
 if __name__ == "__main__":
     write("convert", convert_seeds())
     write("picture", picture_seeds())
+    write("readers", readers_seeds())
