@@ -37,6 +37,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kSinkBuffer = std::size_t{1} << 16;
+constexpr std::size_t kSinkPiece = 4096; // from this size on, written without buffering
 
 // The process's file creation mask, read once at start (reading it means setting it).
 mode_t ReadCreationMask()
@@ -317,12 +318,12 @@ public:
     {
         if (interruptedBy != 0)
             throw Interrupted();
-        if (buffer_.size() + bytes.size() <= kSinkBuffer) {
+        if (bytes.size() < kSinkPiece && buffer_.size() + bytes.size() <= kSinkBuffer) {
             buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
             return;
         }
-        // A large piece goes out as it is, after what is buffered and in the same call: copying
-        // the rows into the buffer would cost as much as writing them.
+        // A large piece (a window of rows) goes out as it is, after what is buffered and in the
+        // same call: copying it into the buffer would cost as much as writing it.
         WriteAll(buffer_, bytes);
         buffer_.clear();
     }

@@ -282,11 +282,11 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
         std::span<const std::uint8_t> lastRow; // where the window's last row from the source went
         if (scatter) {
             pieces.clear();
-            for (std::size_t i = n; i-- > 0;) {
-                std::uint8_t *slot = staged.data() + i * stride;
-                std::memset(slot + rowBytes, 0, stride - rowBytes);
-                pieces.emplace_back(slot, rowBytes);
-            }
+            for (std::size_t i = n; i-- > 0;)
+                pieces.emplace_back(staged.data() + i * stride, rowBytes);
+            if (const std::size_t fill = stride - rowBytes; fill > 0)
+                for (std::size_t i = 0; i < n; ++i)
+                    std::memset(staged.data() + i * stride + rowBytes, 0, fill);
             got = source.ReadScatteredAt(offset, pieces);
             lastRow = staged.first(rowBytes);
         } else {
