@@ -598,31 +598,43 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
     std::mutex mutex;
     std::condition_variable ready;
     std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i; (i = next++) < count;) {
-            Outcome outcome = RunJob(jobs[i], options, convert);
-            const std::lock_guard lock(mutex);
-            outcomes[i] = std::move(outcome);
-            done[i] = true;
-            ready.notify_all();
-        }
+    // Converts the next file not yet taken; false when none was left.
+    const auto convertNext = [&] {
+        const std::size_t i = next++;
+        if (i >= count)
+            return false;
+        Outcome outcome = RunJob(jobs[i], options, convert);
+        const std::lock_guard lock(mutex);
+        outcomes[i] = std::move(outcome);
+        done[i] = true;
+        ready.notify_all();
+        return true;
     };
+    const auto isDone = [&](std::size_t i) {
+        const std::lock_guard lock(mutex);
+        return done[i];
+    };
+    // The thread that reports converts too, so N jobs take N - 1 more threads. More threads than
+    // files, or than a machine could use, would only cost memory.
     const unsigned jobCount = options.jobs == 0 ? DefaultJobs() : options.jobs;
-    std::vector<std::jthread> workers;
-    // More threads than files, or than a machine could use, would only cost memory.
     constexpr std::size_t kMostThreads = 256;
-    if (jobCount > 1)
-        for (std::size_t i = 0; i < std::min<std::size_t>({jobCount, count, kMostThreads}); ++i)
-            workers.emplace_back(work);
+    std::vector<std::jthread> helpers;
+    for (std::size_t i = 1; i < std::min<std::size_t>({jobCount, count, kMostThreads}); ++i)
+        helpers.emplace_back([&] {
+            while (convertNext()) {
+            }
+        });
 
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
     Progress progress(!options.quiet && count > 1 && terminal);
     std::size_t converted = 0, skipped = 0, failed = 0;
     for (std::size_t i = 0; i < count; ++i) {
         progress.Show(i + 1, count, jobs[i].input);
-        if (workers.empty()) {
-            outcomes[i] = RunJob(jobs[i], options, convert);
-        } else {
+        // Until the file is done, convert others rather than wait: being woken for each file would
+        // cost more than the wait saves.
+        while (!isDone(i) && convertNext()) {
+        }
+        {
             std::unique_lock lock(mutex);
             ready.wait(lock, [&] { return done[i]; });
         }
@@ -651,7 +663,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
     }
     progress.Clear();
     if (interruptedBy != 0) {
-        workers.clear();
+        helpers.clear();
         std::signal(interruptedBy, SIG_DFL);
         std::raise(interruptedBy);
     }
