@@ -113,23 +113,8 @@ void File::ReadExact(void *data, std::size_t size)
 std::size_t File::ReadSomeAt(std::uint64_t offset, void *data, std::size_t size)
 {
 #ifdef PCX_HAVE_PREAD
-    // One system call per window of rows instead of a seek and a read.
-    auto *at = static_cast<char *>(data);
-    std::size_t done = 0;
-    while (done < size) {
-        if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
-            break; // no file of ours has bytes there
-        const ssize_t got = ::pread(fileno(file_.get()), at + done, size - done, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw StreamReadError();
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-        offset += static_cast<std::uint64_t>(got);
-    }
-    return done;
+    const std::span<std::uint8_t> piece(static_cast<std::uint8_t *>(data), size);
+    return ReadSomeAt(offset, std::span(&piece, 1));
 #else
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max()))
         return 0;
@@ -142,6 +127,7 @@ std::size_t File::ReadSomeAt(std::uint64_t offset, std::span<const std::span<std
 {
     std::size_t done = 0;
 #ifdef PCX_HAVE_PREAD
+    // One system call per window of rows instead of a seek and a read, or one per row.
     std::array<iovec, kMostPieces> vector;
     std::size_t next = 0; // the first piece not yet full,
     std::size_t into = 0; // and how much of it is
