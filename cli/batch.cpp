@@ -65,8 +65,8 @@ Error Interrupted()
     return Error("interrupted");
 }
 
-// A file that an output replaces is released on a thread of its own: the file system frees its
-// blocks when the last reference goes, and on a disk mounted with discard that waits for the
+// A file that an output replaces on disk is released on a thread of its own: the file system frees
+// its blocks when the last reference goes, and on a disk mounted with discard that waits for the
 // device, which would otherwise stall the conversions behind each rename.
 class Releaser {
 public:
@@ -83,23 +83,6 @@ public:
             }
         }
         ::close(fd);
-    }
-
-    // Whether a file system is worth it: in memory freeing is quick, and handing it to another
-    // processor only slows it. A name on the device tells its kind; the answer is kept per device.
-    static bool Worthwhile(dev_t device, const std::string &name)
-    {
-        {
-            const std::lock_guard lock(mutex_);
-            if (const auto known = worthwhile_.find(device); known != worthwhile_.end())
-                return known->second;
-        }
-        struct statfs where {};
-        const bool worthwhile =
-            ::statfs(name.c_str(), &where) == 0 && where.f_type != TMPFS_MAGIC && where.f_type != RAMFS_MAGIC;
-        const std::lock_guard lock(mutex_);
-        worthwhile_.emplace(device, worthwhile);
-        return worthwhile;
     }
 
     // Runs for the lifetime of one batch; the destructor releases whatever is left.
@@ -143,7 +126,6 @@ private:
     static inline std::condition_variable wake_;
     static inline std::vector<int> waiting_;
     static inline bool running_ = false;
-    static inline std::map<dev_t, bool> worthwhile_;
     std::jthread thread_;
 };
 
@@ -424,7 +406,9 @@ ByteSink &OutputFile::Open()
         // A replaced file keeps its rights, as with cp.
         if (exists && S_ISREG(existing.st_mode) && (existing.st_mode & 0777) != (0666 & ~kCreationMask))
             ::fchmod(fd, existing.st_mode & 0777);
-        replacedDevice_ = exists ? std::optional<dev_t>(existing.st_dev) : std::nullopt;
+        replaces_ = exists;
+        struct statfs where {};
+        inMemory_ = ::fstatfs(fd, &where) == 0 && (where.f_type == TMPFS_MAGIC || where.f_type == RAMFS_MAGIC);
         sink_ = std::make_unique<FdSink>(fd);
         return *sink_;
     }
@@ -453,10 +437,9 @@ bool OutputFile::Commit()
             return false;
         }
     } else {
-        // Held across the rename, so that freeing the replaced file is not the rename's work.
-        const int replaced = replacedDevice_ && Releaser::Worthwhile(*replacedDevice_, temporary)
-                                 ? ::open(name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)
-                                 : -1;
+        // On disk the replaced file is held across the rename, so that freeing it is not the
+        // rename's work; in memory freeing is quick, and handing it to another thread only slows it.
+        const int replaced = replaces_ && !inMemory_ ? ::open(name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1;
         status = ::rename(temporary.c_str(), name_.c_str());
         if (replaced >= 0)
             Releaser::Release(replaced);

@@ -54,7 +54,8 @@ private:
     bool makeDirectories_;
     bool noClobber_;
     std::string temporary_;
-    std::optional<dev_t> replacedDevice_; // where the file the output replaces lives, if any
+    bool replaces_ = false; // a file of the output's name existed
+    bool inMemory_ = false; // on tmpfs or ramfs
     bool direct_ = false;
     std::unique_ptr<FdSink> sink_;
 };
