@@ -137,34 +137,49 @@ fs::path CurrentDirectory()
 }
 
 // How the run tells whether two names are one file. The directories are resolved once each, as a
-// run's files mostly share a few.
+// run's files mostly share a few; the file names themselves are plain strings, which a run of
+// thousands of files would otherwise spend most of its planning on.
 class FileKeys {
 public:
     // The name a file is reached by: its directory resolved, its last component kept, so a link at
     // an output's name is the link and not what it points to.
     std::string Name(const std::string &name)
     {
-        const fs::path absolute = (cwd_ / name).lexically_normal();
-        auto [at, fresh] = directories_.try_emplace(absolute.parent_path().string());
-        if (fresh) {
-            std::error_code ec;
-            const fs::path resolved = fs::weakly_canonical(absolute.parent_path(), ec);
-            at->second = ec ? absolute.parent_path().string() : resolved.string();
-        }
-        return (fs::path(at->second) / absolute.filename()).string();
+        const std::size_t slash = name.rfind('/');
+        const std::string_view last = slash == std::string::npos ? std::string_view(name)
+                                                                  : std::string_view(name).substr(slash + 1);
+        if (last.empty() || last == "." || last == "..")
+            return Resolved(name); // names a directory, never a file of the run
+        const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+        auto [at, fresh] = directories_.try_emplace(directory);
+        if (fresh)
+            at->second = Resolved(directory);
+        std::string key = at->second;
+        if (!key.ends_with('/'))
+            key += '/';
+        return key.append(last);
     }
 
-    // The file a name leads to, links followed.
-    std::string Target(const std::string &name)
+    // The file a name leads to, links followed; key is the name's own key, which it is for a name
+    // that is no link.
+    std::string Target(const std::string &name, const std::string &key)
     {
         std::error_code ec;
         if (!fs::is_symlink(name, ec))
-            return Name(name);
+            return key;
         const fs::path target = fs::weakly_canonical(cwd_ / name, ec);
-        return ec ? Name(name) : target.string();
+        return ec ? key : target.string();
     }
 
 private:
+    // A directory's name with its links and its "." and ".." resolved, as far as it exists.
+    std::string Resolved(const std::string &name) const
+    {
+        std::error_code ec;
+        const fs::path resolved = fs::weakly_canonical(cwd_ / name, ec);
+        return ec ? (cwd_ / name).lexically_normal().string() : resolved.string();
+    }
+
     fs::path cwd_ = CurrentDirectory(); // once: asking for it with every name costs a system call
     std::map<std::string, std::string> directories_;
 };
@@ -489,8 +504,9 @@ std::vector<Job> PlanJobs(const std::vector<std::string> &arguments, const Batch
     for (const Job &job : jobs) {
         if (job.output.empty())
             continue;
-        inputs.emplace(keys.Name(job.input), job.input);
-        inputs.emplace(keys.Target(job.input), job.input);
+        std::string key = keys.Name(job.input);
+        inputs.emplace(keys.Target(job.input, key), job.input);
+        inputs.emplace(std::move(key), job.input);
     }
     std::map<std::string, std::string> outputs; // key -> the input that writes it
     for (Job &job : jobs) {

@@ -170,6 +170,10 @@ const CollisionCase kCollisions[] = {
      "lodpcx2bmp: q.pcx: the output ./q.pcx would replace the file itself.\n", {}},
     {"SameNameInOutputDirectory", {"-d", "out", "p.pcx", "sub/p.pcx"},
      "lodpcx2bmp: sub/p.pcx: the output out/p.bmp would replace the output of p.pcx.\n", {{"out/p.bmp", &kIndexed}}},
+    {"SpelledTwoWays", {"p.pcx", "sub/../p.def"},
+     "lodpcx2bmp: sub/../p.def: the output sub/../p.bmp would replace the output of p.pcx.\n", {{"p.bmp", &kIndexed}}},
+    {"ThroughALinkedDirectory", {"sub/p.pcx", "linked/p.pcx"},
+     "lodpcx2bmp: linked/p.pcx: the output linked/p.bmp would replace the output of sub/p.pcx.\n", {{"sub/p.bmp", &kOther}}},
     {"LinkAtTheOutputReplaced", {"l.pcx"}, "", {{"l.bmp", &kOther}}},
     {"LinkToAnInputReplaced", {"k.pcx", "p.pcx"}, "", {{"k.bmp", &kOther}, {"p.bmp", &kIndexed}}},
 };
@@ -195,6 +199,7 @@ TEST_P(Collisions, FailTheLaterFileAndReplaceNothing)
         test::WriteFile(dir.path() / name, bytes);
     fs::create_symlink("target", dir.path() / "l.bmp");
     fs::create_symlink("p.pcx", dir.path() / "k.bmp");
+    fs::create_directory_symlink("sub", dir.path() / "linked");
 
     std::vector<std::string> args = {"-j", std::to_string(jobs)};
     args.insert(args.end(), c.args.begin(), c.args.end());
