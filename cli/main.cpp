@@ -89,6 +89,10 @@ bool PrintInfo(const std::string &file)
     return true;
 }
 
+// Fewer, larger reads and writes than the default; beyond this size no faster. The batch keeps
+// freed memory, so the larger buffers cost nothing after the first file.
+constexpr pcx::ReadWindow kWindow{256 * 1024};
+
 Outcome Convert(const std::string &input, OutputFile &output, bool png)
 {
     pcx::File file = pcx::File::OpenRead(input);
@@ -97,9 +101,9 @@ Outcome Convert(const std::string &input, OutputFile &output, bool png)
     pcx::Conversion result;
     if (png) {
         pcx::PngEncoder encoder(output);
-        result = pcx::ConvertWith(source, rule, encoder);
+        result = pcx::ConvertWith(source, rule, encoder, kWindow);
     } else {
-        result = pcx::ConvertToBmp(source, rule, output);
+        result = pcx::ConvertToBmp(source, rule, output, kWindow);
     }
     return {result.outcome, result.message};
 }

@@ -69,11 +69,13 @@ using ColourTable = std::array<std::uint8_t, bmp::kColourTableSize>;
 
 // Rows are read many at a time, in windows of at most this many bytes (a row wider than that in
 // pieces of whole 61,440-byte copy blocks), so memory stays flat whatever the picture's size. Rows
-// are read straight into their places, so a window costs one read and one write: fewer, larger
-// windows take fewer system calls, and beyond 256 KiB measured no faster. Tests and fuzzing use
-// small windows to reach the window boundaries with small pictures.
+// are read straight into their places, so a window costs one read and one write. The default keeps
+// a conversion's buffers under the allocator's threshold for mapping fresh pages, which a program
+// converting one file at a time would otherwise pay for each file; the tools, which keep freed
+// memory for the next file, take larger windows. Tests and fuzzing use small windows to reach the
+// window boundaries with small pictures.
 struct ReadWindow {
-    std::uint64_t bytes = 256 * 1024;
+    std::uint64_t bytes = 64 * 1024;
 };
 
 // Writes the BMP rows, the source's last row first, each followed by its fill, strictly front to
