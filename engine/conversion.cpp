@@ -60,6 +60,11 @@ public:
 
     // Whether rows must be read in pieces: one row does not fit a window.
     [[nodiscard]] bool Wide(std::uint64_t rowSize) const { return rowSize > windowBytes_; }
+    // How many rows of rowSize bytes a window holds (at least one).
+    [[nodiscard]] std::uint64_t RowsPerWindow(std::uint64_t rowSize) const
+    {
+        return std::max<std::uint64_t>(1, windowBytes_ / rowSize);
+    }
 
     // Calls visit(bytes, rowCount, got) for consecutive windows of whole rows from the top, each
     // window as large as rowSize allows (rowSize being what one row takes in the caller's own
@@ -67,7 +72,7 @@ public:
     template <typename Visit>
     void ForEach(std::uint64_t rowSize, Visit visit)
     {
-        const std::uint64_t perWindow = std::max<std::uint64_t>(1, windowBytes_ / rowSize);
+        const std::uint64_t perWindow = RowsPerWindow(rowSize);
         const auto buffer =
             buffer_.Get(static_cast<std::size_t>(std::min(perWindow, layout_.rows) * layout_.pixelBytes));
         for (std::uint64_t done = 0; done < layout_.rows;) {
@@ -271,7 +276,7 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
     const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
     const auto stride = static_cast<std::size_t>(layout.stride);
     const bool scatter = rowBytes >= kScatteredRowBytes;
-    const std::uint64_t perWindow = std::max<std::uint64_t>(1, std::max<std::uint64_t>(window.bytes, 1) / stride);
+    const std::uint64_t perWindow = windows.RowsPerWindow(stride);
     Scratch staging, plain;
     std::vector<std::span<std::uint8_t>> pieces;
     for (std::uint64_t done = 0; done < layout.rows;) {
