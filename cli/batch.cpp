@@ -16,6 +16,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -28,6 +29,7 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/uio.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace pcx::cli {
@@ -65,24 +67,44 @@ Error Interrupted()
     return Error("interrupted");
 }
 
+// A replaced file emptied for another output: open for writing under a temporary name of ours.
+struct Spare {
+    int fd;
+    std::string name;
+    mode_t mode;
+};
+
 // A file that an output replaces on disk is released on a thread of its own: the file system frees
 // its blocks when the last reference goes, and on a disk mounted with discard that waits for the
 // device, which would otherwise stall the conversions behind each rename.
+//
+// On ext4 a replaced file is, where that is safe, emptied and kept to take a later output of its
+// directory instead. Without a journal ext4 makes each new inode skip every inode freed in the last
+// minutes, so a run that replaced its own earlier outputs grew slower each time it was repeated.
 class Releaser {
 public:
     // Takes a descriptor that keeps a replaced file alive; closes it at once when no run is on or
     // too many wait already (each holds a descriptor).
-    static void Release(int fd)
+    static void Release(int held) { Hand({held, {}, {}}); }
+
+    // Takes a replaced file that an exchange left at the temporary name in dir, held by an O_PATH
+    // descriptor: kept as a spare if it may be, removed otherwise.
+    static void Recycle(int held, std::string name, std::string dir)
     {
-        {
-            const std::lock_guard lock(mutex_);
-            if (running_ && waiting_.size() < kMostWaiting) {
-                waiting_.push_back(fd);
-                wake_.notify_one();
-                return;
-            }
-        }
-        ::close(fd);
+        Hand({held, std::move(name), std::move(dir)});
+    }
+
+    // A spare of dir, emptied and open for writing, if one is ready.
+    static std::optional<Spare> TakeSpare(const std::string &dir)
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = spares_.find(dir);
+        if (found == spares_.end() || found->second.empty())
+            return std::nullopt;
+        Spare spare = std::move(found->second.back());
+        found->second.pop_back();
+        --spareCount_;
+        return spare;
     }
 
     // Runs for the lifetime of one batch; the destructor releases whatever is left.
@@ -92,20 +114,85 @@ public:
         running_ = true;
         thread_ = std::jthread([this] { Run(); });
     }
-    ~Releaser()
+    ~Releaser() { Stop(); }
+
+    // Releases what waits and removes the spares; the run must end with this even when a signal
+    // ends the process.
+    void Stop()
     {
+        if (!thread_.joinable())
+            return;
         {
             const std::lock_guard lock(mutex_);
             running_ = false;
             wake_.notify_one();
         }
         thread_.join();
+        for (auto &[dir, spares] : spares_)
+            for (Spare &spare : spares)
+                Drop(spare.fd, spare.name);
+        spares_.clear();
+        spareCount_ = 0;
     }
     Releaser(const Releaser &) = delete;
     Releaser &operator=(const Releaser &) = delete;
 
 private:
     static constexpr std::size_t kMostWaiting = 64;
+    static constexpr std::size_t kMostSpares = 16;
+
+    struct Replaced {
+        int held;
+        std::string name; // its temporary name, if it has one
+        std::string dir;
+    };
+
+    static void Hand(Replaced replaced)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            if (running_ && waiting_.size() < kMostWaiting) {
+                waiting_.push_back(std::move(replaced));
+                wake_.notify_one();
+                return;
+            }
+        }
+        Drop(replaced.held, replaced.name);
+    }
+
+    static void Drop(int fd, const std::string &name)
+    {
+        if (!name.empty())
+            ::unlink(name.c_str());
+        ::close(fd);
+    }
+
+    // Empties a replaced file for reuse, but only where no one can see its bytes go: its one link is
+    // our temporary name, no other descriptor or mapping has it open (a write lease is granted only
+    // then, and held while it is emptied), it is ours, and it has no extended attributes (an ACL
+    // among them) to pass on.
+    static void Reuse(Replaced replaced)
+    {
+        const int fd = ::open(("/proc/self/fd/" + std::to_string(replaced.held)).c_str(), O_RDWR | O_CLOEXEC);
+        struct stat st {};
+        const bool reusable = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+                              st.st_uid == ::geteuid() && st.st_gid == ::getegid() &&
+                              ::flistxattr(fd, nullptr, 0) == 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0 &&
+                              ::ftruncate(fd, 0) == 0 && ::fcntl(fd, F_SETLEASE, F_UNLCK) == 0;
+        ::close(replaced.held);
+        if (reusable) {
+            const std::lock_guard lock(mutex_);
+            if (running_ && spareCount_ < kMostSpares) {
+                spares_[replaced.dir].push_back({fd, std::move(replaced.name), st.st_mode & 07777});
+                ++spareCount_;
+                return;
+            }
+        }
+        if (fd >= 0)
+            ::close(fd);
+        if (!replaced.name.empty())
+            ::unlink(replaced.name.c_str());
+    }
 
     void Run()
     {
@@ -114,17 +201,22 @@ private:
             wake_.wait(lock, [] { return !waiting_.empty() || !running_; });
             if (waiting_.empty())
                 return;
-            const int fd = waiting_.back();
+            Replaced replaced = std::move(waiting_.back());
             waiting_.pop_back();
             lock.unlock();
-            ::close(fd);
+            if (replaced.name.empty())
+                ::close(replaced.held);
+            else
+                Reuse(std::move(replaced));
             lock.lock();
         }
     }
 
     static inline std::mutex mutex_;
     static inline std::condition_variable wake_;
-    static inline std::vector<int> waiting_;
+    static inline std::vector<Replaced> waiting_;
+    static inline std::map<std::string, std::vector<Spare>> spares_;
+    static inline std::size_t spareCount_ = 0;
     static inline bool running_ = false;
     std::jthread thread_;
 };
@@ -297,6 +389,7 @@ bool MatchesMask(const std::string &name, const std::string &mask)
 unsigned DefaultJobs()
 {
     return std::max(1u, std::thread::hardware_concurrency());
+
 }
 
 // --- Output files --------------------------------------------------------------------------------
@@ -325,10 +418,13 @@ public:
         buffer_.clear();
     }
 
-    void Close()
+    // startWriteback: starts writing the file out to its device, as ext4 does at a rename over a file.
+    void Close(bool startWriteback)
     {
         WriteAll(buffer_, {});
         buffer_.clear();
+        if (startWriteback)
+            ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0)
@@ -407,6 +503,18 @@ ByteSink &OutputFile::Open()
     }
     if (parent.empty())
         parent = ".";
+    directory_ = parent.string();
+    // A replaced file keeps its rights, as with cp.
+    const mode_t rights = exists && S_ISREG(existing.st_mode) ? existing.st_mode & 0777 : 0666 & ~kCreationMask;
+    replaces_ = exists;
+    if (auto spare = Releaser::TakeSpare(directory_)) {
+        temporary_ = std::move(spare->name);
+        if (spare->mode != rights)
+            ::fchmod(spare->fd, rights);
+        onExt4_ = true;
+        sink_ = std::make_unique<FdSink>(spare->fd);
+        return *sink_;
+    }
     static std::atomic<unsigned> counter{0};
     static const pid_t pid = ::getpid();
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -418,12 +526,13 @@ ByteSink &OutputFile::Open()
         if (fd < 0)
             break;
         temporary_ = candidate;
-        // A replaced file keeps its rights, as with cp.
-        if (exists && S_ISREG(existing.st_mode) && (existing.st_mode & 0777) != (0666 & ~kCreationMask))
-            ::fchmod(fd, existing.st_mode & 0777);
-        replaces_ = exists;
+        if (rights != (0666 & ~kCreationMask))
+            ::fchmod(fd, rights);
         struct statfs where {};
-        inMemory_ = ::fstatfs(fd, &where) == 0 && (where.f_type == TMPFS_MAGIC || where.f_type == RAMFS_MAGIC);
+        if (::fstatfs(fd, &where) == 0) {
+            inMemory_ = where.f_type == TMPFS_MAGIC || where.f_type == RAMFS_MAGIC;
+            onExt4_ = where.f_type == EXT4_SUPER_MAGIC;
+        }
         sink_ = std::make_unique<FdSink>(fd);
         return *sink_;
     }
@@ -433,7 +542,11 @@ ByteSink &OutputFile::Open()
 bool OutputFile::Commit()
 {
     Open(); // an output with nothing to write is still made
-    sink_->Close();
+    // On ext4 a replaced file is swapped out rather than renamed over, so that it can be reused (see
+    // Releaser). ext4 starts writing the new file out at a rename over a file, so that a crash
+    // leaves either the old bytes or the new ones; before a swap that is done here.
+    const bool swap = replaces_ && onExt4_ && !noClobber_ && !direct_;
+    sink_->Close(swap);
     if (direct_)
         return true;
     const std::string temporary = std::exchange(temporary_, std::string());
@@ -455,6 +568,8 @@ bool OutputFile::Commit()
         // On disk the replaced file is held across the rename, so that freeing it is not the
         // rename's work; in memory freeing is quick, and handing it to another thread only slows it.
         const int replaced = replaces_ && !inMemory_ ? ::open(name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1;
+        if (swap && replaced >= 0 && SwapIn(temporary, replaced))
+            return true;
         status = ::rename(temporary.c_str(), name_.c_str());
         if (replaced >= 0)
             Releaser::Release(replaced);
@@ -463,6 +578,27 @@ bool OutputFile::Commit()
         ::unlink(temporary.c_str());
         throw CannotCreateFile(name_);
     }
+    return true;
+}
+
+bool OutputFile::SwapIn(const std::string &temporary, int held)
+{
+    struct stat before {};
+    if (::fstat(held, &before) != 0 || !S_ISREG(before.st_mode) || before.st_nlink != 1 ||
+        before.st_uid != ::geteuid() || before.st_gid != ::getegid())
+        return false;
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, name_.c_str(), RENAME_EXCHANGE) != 0)
+        return false;
+    struct stat after {};
+    if (::lstat(temporary.c_str(), &after) != 0 || after.st_dev != before.st_dev || after.st_ino != before.st_ino) {
+        // Another file took the name meanwhile: swap back, and let the rename replace that one as it
+        // would have. Should even that fail, the output is in place and the other file is left be.
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, name_.c_str(), RENAME_EXCHANGE) == 0)
+            return false;
+        ::close(held);
+        return true;
+    }
+    Releaser::Recycle(held, temporary, directory_);
     return true;
 }
 
@@ -590,7 +726,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
     sigemptyset(&action.sa_mask);
     for (const int signal : kStopSignals)
         sigaction(signal, &action, nullptr);
-    const Releaser releaser;
+    Releaser releaser;
     const std::size_t count = jobs.size();
     std::vector<Outcome> outcomes(count);
     std::vector<bool> done(count, false);
@@ -663,6 +799,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
     progress.Clear();
     if (interruptedBy != 0) {
         helpers.clear();
+        releaser.Stop();
         std::signal(interruptedBy, SIG_DFL);
         std::raise(interruptedBy);
     }

@@ -50,12 +50,18 @@ public:
 
 private:
     class FdSink;
+    // Puts the temporary file in place by swapping it with the file held (by an O_PATH descriptor)
+    // at the output's name, where that file may be reused; false, with nothing changed, otherwise.
+    bool SwapIn(const std::string &temporary, int held);
+
     std::string name_;
     bool makeDirectories_;
     bool noClobber_;
     std::string temporary_;
     bool replaces_ = false; // a file of the output's name existed
+    std::string directory_; // where the temporary file is
     bool inMemory_ = false; // on tmpfs or ramfs
+    bool onExt4_ = false;
     bool direct_ = false;
     std::unique_ptr<FdSink> sink_;
 };

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -128,6 +129,46 @@ TEST(Lodpcx2bmp, FailuresAreNamedAndLeaveNothingPartial)
         EXPECT_EQ(test::ReadFile(dir.file("cut.pcx")), cut);
         ExpectNoLeftovers(dir.path());
     }
+}
+
+// A replaced file goes as a rename would send it: whoever still reads it, or reaches it by another
+// link, keeps its bytes; and whatever file an output is written through, it ends with its own rights.
+TEST(Lodpcx2bmp, ReplacedFilesStayWholeForTheirOtherUsers)
+{
+    TempDir dir;
+    const Bytes old = {'o', 'l', 'd'};
+    const test::Picture picture = test::Pattern(600, 400, 1); // large enough for files to be reused
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i) {
+        const std::string name(1, static_cast<char>('a' + i));
+        test::WriteFile(dir.file(name + ".pcx"), test::LodPcx(picture));
+        names.push_back(name + ".pcx");
+        if (i % 3 != 2) { // every third output is new
+            test::WriteFile(dir.file(name + ".bmp"), old);
+            fs::permissions(dir.path() / (name + ".bmp"), fs::perms(i % 3 == 0 ? 0600 : 0640));
+        }
+    }
+    fs::create_hard_link(dir.path() / "b.bmp", dir.path() / "b-link");
+    std::ifstream reader(dir.file("a.bmp"), std::ios::binary);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (const char *jobs : {"-j1", "-j2"}) {
+        const test::ToolRun tool = Tool(dir, [&] {
+            std::vector<std::string> args = {jobs};
+            args.insert(args.end(), names.begin(), names.end());
+            return args;
+        }());
+        EXPECT_EQ(tool.status, 0) << tool.err;
+        for (int i = 0; i < 12; ++i) {
+            const fs::path output = dir.path() / (std::string(1, static_cast<char>('a' + i)) + ".bmp");
+            EXPECT_EQ(test::ReadFile(output), Expected(picture)) << output;
+            EXPECT_EQ(fs::status(output).permissions(), fs::perms(i % 3 == 0 ? 0600 : i % 3 == 1 ? 0640 : 0666 & ~mask))
+                << output;
+        }
+        ExpectNoLeftovers(dir.path());
+    }
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(reader), {}), old);
+    EXPECT_EQ(test::ReadFile(dir.file("b-link")), old);
 }
 
 TEST(Lodpcx2bmp, OutputOptionNamesTheOutput)
