@@ -179,19 +179,22 @@ private:
                               st.st_uid == ::geteuid() && st.st_gid == ::getegid() &&
                               ::flistxattr(fd, nullptr, 0) == 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0 &&
                               ::ftruncate(fd, 0) == 0 && ::fcntl(fd, F_SETLEASE, F_UNLCK) == 0;
-        ::close(replaced.held);
+        bool kept = false;
         if (reusable) {
             const std::lock_guard lock(mutex_);
-            if (running_ && spareCount_ < kMostSpares) {
-                spares_[replaced.dir].push_back({fd, std::move(replaced.name), st.st_mode & 07777});
+            kept = running_ && spareCount_ < kMostSpares;
+            if (kept) {
+                spares_[replaced.dir].push_back({fd, replaced.name, st.st_mode & 07777});
                 ++spareCount_;
-                return;
             }
+        }
+        if (kept) {
+            ::close(replaced.held);
+            return;
         }
         if (fd >= 0)
             ::close(fd);
-        if (!replaced.name.empty())
-            ::unlink(replaced.name.c_str());
+        Drop(replaced.held, replaced.name);
     }
 
     void Run()
@@ -389,7 +392,6 @@ bool MatchesMask(const std::string &name, const std::string &mask)
 unsigned DefaultJobs()
 {
     return std::max(1u, std::thread::hardware_concurrency());
-
 }
 
 // --- Output files --------------------------------------------------------------------------------
