@@ -507,7 +507,8 @@ ByteSink &OutputFile::Open()
         parent = ".";
     directory_ = parent.string();
     // A replaced file keeps its rights, as with cp.
-    const mode_t rights = exists && S_ISREG(existing.st_mode) ? existing.st_mode & 0777 : 0666 & ~kCreationMask;
+    const mode_t freshRights = 0666 & ~kCreationMask;
+    const mode_t rights = exists && S_ISREG(existing.st_mode) ? existing.st_mode & 0777 : freshRights;
     replaces_ = exists;
     if (auto spare = Releaser::TakeSpare(directory_)) {
         temporary_ = std::move(spare->name);
@@ -528,7 +529,7 @@ ByteSink &OutputFile::Open()
         if (fd < 0)
             break;
         temporary_ = candidate;
-        if (rights != (0666 & ~kCreationMask))
+        if (rights != freshRights)
             ::fchmod(fd, rights);
         struct statfs where {};
         if (::fstatfs(fd, &where) == 0) {
