@@ -50,6 +50,15 @@ mode_t ReadCreationMask()
 }
 const mode_t kCreationMask = ReadCreationMask();
 
+// Whose files the run makes; a reused file must already be theirs.
+const uid_t kUser = ::geteuid();
+const gid_t kGroup = ::getegid();
+
+bool Ours(const struct stat &st)
+{
+    return S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == kUser && st.st_gid == kGroup;
+}
+
 // Set by SIGINT, SIGTERM or SIGHUP: the files in hand stop at their next write and remove their
 // temporary files, no new one starts, and the signal is raised again at the end.
 std::atomic<int> interruptedBy{0};
@@ -67,31 +76,36 @@ Error Interrupted()
     return Error("interrupted");
 }
 
-// A replaced file emptied for another output: open for writing under a temporary name of ours.
+// A replaced file kept for another output: open for writing under a temporary name of ours. On disk
+// it is emptied first; in memory its pages are written over, which spares freeing them and taking
+// fresh ones, and whatever lies past the new output's end is cut off when it is complete.
 struct Spare {
     int fd;
     std::string name;
     mode_t mode;
+    bool inMemory;
 };
 
 // A file that an output replaces on disk is released on a thread of its own: the file system frees
 // its blocks when the last reference goes, and on a disk mounted with discard that waits for the
 // device, which would otherwise stall the conversions behind each rename.
 //
-// On ext4 a replaced file is, where that is safe, emptied and kept to take a later output of its
+// On ext4 and in memory a replaced file is, where that is safe, kept to take a later output of its
 // directory instead. Without a journal ext4 makes each new inode skip every inode freed in the last
-// minutes, so a run that replaced its own earlier outputs grew slower each time it was repeated.
+// minutes, so a run that replaced its own earlier outputs grew slower each time it was repeated; in
+// memory, writing over pages costs far less than freeing them and taking new ones. A crash keeps
+// nothing in memory, so only there may a file's old bytes be written over instead of emptied.
 class Releaser {
 public:
     // Takes a descriptor that keeps a replaced file alive; closes it at once when no run is on or
     // too many wait already (each holds a descriptor).
-    static void Release(int held) { Hand({held, {}, {}}); }
+    static void Release(int held) { Hand({held, {}, {}, false}); }
 
     // Takes a replaced file that an exchange left at the temporary name in dir, held by an O_PATH
     // descriptor: kept as a spare if it may be, removed otherwise.
-    static void Recycle(int held, std::string name, std::string dir)
+    static void Recycle(int held, std::string name, std::string dir, bool inMemory)
     {
-        Hand({held, std::move(name), std::move(dir)});
+        Hand({held, std::move(name), std::move(dir), inMemory});
     }
 
     // A spare of dir, emptied and open for writing, if one is ready.
@@ -145,6 +159,7 @@ private:
         int held;
         std::string name; // its temporary name, if it has one
         std::string dir;
+        bool inMemory;
     };
 
     static void Hand(Replaced replaced)
@@ -167,24 +182,24 @@ private:
         ::close(fd);
     }
 
-    // Empties a replaced file for reuse, but only where no one can see its bytes go: its one link is
-    // our temporary name, no other descriptor or mapping has it open (a write lease is granted only
-    // then, and held while it is emptied), it is ours, and it has no extended attributes (an ACL
-    // among them) to pass on.
+    // Readies a replaced file for reuse, but only where no one can see its bytes change: its one link
+    // is our temporary name, no other descriptor or mapping has it open (a write lease is granted
+    // only then, and held while it is emptied on disk), it is ours, and it has no extended attributes
+    // (an ACL among them) to pass on.
     static void Reuse(Replaced replaced)
     {
         const int fd = ::open(("/proc/self/fd/" + std::to_string(replaced.held)).c_str(), O_RDWR | O_CLOEXEC);
         struct stat st {};
-        const bool reusable = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
-                              st.st_uid == ::geteuid() && st.st_gid == ::getegid() &&
-                              ::flistxattr(fd, nullptr, 0) == 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0 &&
-                              ::ftruncate(fd, 0) == 0 && ::fcntl(fd, F_SETLEASE, F_UNLCK) == 0;
+        const bool reusable = fd >= 0 && ::fstat(fd, &st) == 0 && Ours(st) && ::flistxattr(fd, nullptr, 0) == 0 &&
+                              ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0 &&
+                              (replaced.inMemory || ::ftruncate(fd, 0) == 0) &&
+                              ::fcntl(fd, F_SETLEASE, F_UNLCK) == 0;
         bool kept = false;
         if (reusable) {
             const std::lock_guard lock(mutex_);
             kept = running_ && spareCount_ < kMostSpares;
             if (kept) {
-                spares_[replaced.dir].push_back({fd, replaced.name, st.st_mode & 07777});
+                spares_[replaced.dir].push_back({fd, replaced.name, st.st_mode & 07777, replaced.inMemory});
                 ++spareCount_;
             }
         }
@@ -399,7 +414,8 @@ unsigned DefaultJobs()
 // Buffered writes into a file descriptor; every failure is "Stream write error".
 class OutputFile::FdSink final : public ByteSink {
 public:
-    explicit FdSink(int fd) : fd_(fd) { buffer_.reserve(kSinkBuffer); }
+    // cutTail: the file may hold older bytes past what is written, to be cut off at the end.
+    FdSink(int fd, bool cutTail) : fd_(fd), cutTail_(cutTail) { buffer_.reserve(kSinkBuffer); }
     ~FdSink() override
     {
         if (fd_ >= 0)
@@ -425,6 +441,8 @@ public:
     {
         WriteAll(buffer_, {});
         buffer_.clear();
+        if (cutTail_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0)
+            throw StreamWriteError();
         if (startWriteback)
             ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
         const int fd = fd_;
@@ -445,6 +463,7 @@ private:
             if (n <= 0)
                 throw StreamWriteError();
             const auto done = static_cast<std::size_t>(n);
+            written_ += done;
             const std::size_t fromFirst = std::min(done, first.size());
             first = first.subspan(fromFirst);
             second = second.subspan(done - fromFirst);
@@ -452,6 +471,8 @@ private:
     }
 
     int fd_;
+    bool cutTail_;
+    std::uint64_t written_ = 0;
     std::vector<std::uint8_t> buffer_;
 };
 
@@ -486,7 +507,7 @@ ByteSink &OutputFile::Open()
             throw CannotCreateFile(name_);
         }
         direct_ = true;
-        sink_ = std::make_unique<FdSink>(fd);
+        sink_ = std::make_unique<FdSink>(fd, false);
         return *sink_;
     }
     // A directory, socket or block device at the name is not ours to replace; nor is a file its
@@ -514,8 +535,9 @@ ByteSink &OutputFile::Open()
         temporary_ = std::move(spare->name);
         if (spare->mode != rights)
             ::fchmod(spare->fd, rights);
-        onExt4_ = true;
-        sink_ = std::make_unique<FdSink>(spare->fd);
+        inMemory_ = spare->inMemory;
+        onExt4_ = !spare->inMemory;
+        sink_ = std::make_unique<FdSink>(spare->fd, spare->inMemory);
         return *sink_;
     }
     static std::atomic<unsigned> counter{0};
@@ -536,7 +558,7 @@ ByteSink &OutputFile::Open()
             inMemory_ = where.f_type == TMPFS_MAGIC || where.f_type == RAMFS_MAGIC;
             onExt4_ = where.f_type == EXT4_SUPER_MAGIC;
         }
-        sink_ = std::make_unique<FdSink>(fd);
+        sink_ = std::make_unique<FdSink>(fd, false);
         return *sink_;
     }
     throw CannotCreateFile(name_);
@@ -545,11 +567,11 @@ ByteSink &OutputFile::Open()
 bool OutputFile::Commit()
 {
     Open(); // an output with nothing to write is still made
-    // On ext4 a replaced file is swapped out rather than renamed over, so that it can be reused (see
-    // Releaser). ext4 starts writing the new file out at a rename over a file, so that a crash
-    // leaves either the old bytes or the new ones; before a swap that is done here.
-    const bool swap = replaces_ && onExt4_ && !noClobber_ && !direct_;
-    sink_->Close(swap);
+    // On ext4 and in memory a replaced file is swapped out rather than renamed over, so that it can be
+    // reused (see Releaser). ext4 starts writing the new file out at a rename over a file, so that a
+    // crash leaves either the old bytes or the new ones; before a swap that is done here.
+    const bool swap = replaces_ && (onExt4_ || inMemory_) && !noClobber_ && !direct_;
+    sink_->Close(swap && onExt4_);
     if (direct_)
         return true;
     const std::string temporary = std::exchange(temporary_, std::string());
@@ -568,13 +590,16 @@ bool OutputFile::Commit()
             return false;
         }
     } else {
-        // On disk the replaced file is held across the rename, so that freeing it is not the
-        // rename's work; in memory freeing is quick, and handing it to another thread only slows it.
-        const int replaced = replaces_ && !inMemory_ ? ::open(name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1;
+        // The replaced file is held across the rename, so that freeing it is not the rename's work,
+        // done while it holds the directory against the other jobs. On disk freeing waits for the
+        // device, so another thread does it; in memory it is quick, and done here.
+        const int replaced = replaces_ ? ::open(name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1;
         if (swap && replaced >= 0 && SwapIn(temporary, replaced))
             return true;
         status = ::rename(temporary.c_str(), name_.c_str());
-        if (replaced >= 0)
+        if (replaced >= 0 && inMemory_)
+            ::close(replaced);
+        else if (replaced >= 0)
             Releaser::Release(replaced);
     }
     if (status != 0) {
@@ -587,8 +612,7 @@ bool OutputFile::Commit()
 bool OutputFile::SwapIn(const std::string &temporary, int held)
 {
     struct stat before {};
-    if (::fstat(held, &before) != 0 || !S_ISREG(before.st_mode) || before.st_nlink != 1 ||
-        before.st_uid != ::geteuid() || before.st_gid != ::getegid())
+    if (::fstat(held, &before) != 0 || !Ours(before))
         return false;
     if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, name_.c_str(), RENAME_EXCHANGE) != 0)
         return false;
@@ -601,7 +625,7 @@ bool OutputFile::SwapIn(const std::string &temporary, int held)
         ::close(held);
         return true;
     }
-    Releaser::Recycle(held, temporary, directory_);
+    Releaser::Recycle(held, temporary, directory_, inMemory_);
     return true;
 }
 

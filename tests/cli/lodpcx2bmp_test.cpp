@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -132,43 +133,51 @@ TEST(Lodpcx2bmp, FailuresAreNamedAndLeaveNothingPartial)
 }
 
 // A replaced file goes as a rename would send it: whoever still reads it, or reaches it by another
-// link, keeps its bytes; and whatever file an output is written through, it ends with its own rights.
+// link, keeps its bytes; and whatever file an output is written through, it ends with its own rights
+// and bytes, on disk and in memory (where a reused file of another size is written over).
 TEST(Lodpcx2bmp, ReplacedFilesStayWholeForTheirOtherUsers)
 {
-    TempDir dir;
-    const Bytes old = {'o', 'l', 'd'};
-    const test::Picture picture = test::Pattern(600, 400, 1); // large enough for files to be reused
-    std::vector<std::string> names;
-    for (int i = 0; i < 12; ++i) {
-        const std::string name(1, static_cast<char>('a' + i));
-        test::WriteFile(dir.file(name + ".pcx"), test::LodPcx(picture));
-        names.push_back(name + ".pcx");
-        if (i % 3 != 2) { // every third output is new
-            test::WriteFile(dir.file(name + ".bmp"), old);
-            fs::permissions(dir.path() / (name + ".bmp"), fs::perms(i % 3 == 0 ? 0600 : 0640));
-        }
-    }
-    fs::create_hard_link(dir.path() / "b.bmp", dir.path() / "b-link");
-    std::ifstream reader(dir.file("a.bmp"), std::ios::binary);
+    std::vector<fs::path> bases = {fs::temp_directory_path()};
+    if (fs::is_directory("/dev/shm"))
+        bases.emplace_back("/dev/shm");
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    for (const char *jobs : {"-j1", "-j2"}) {
-        const test::ToolRun tool = Tool(dir, [&] {
+    for (const fs::path &base : bases) {
+        SCOPED_TRACE(base);
+        TempDir dir(base);
+        const Bytes old = {'o', 'l', 'd'};
+        std::vector<test::Picture> pictures; // large enough for files to be reused, each of its own size
+        std::vector<std::string> names;
+        for (int i = 0; i < 12; ++i) {
+            const std::string name(1, static_cast<char>('a' + i));
+            pictures.push_back(test::Pattern(600, 400 - 20 * (i % 4), 1 + 2 * (i % 2)));
+            test::WriteFile(dir.file(name + ".pcx"), test::LodPcx(pictures.back()));
+            names.push_back(name + ".pcx");
+            if (i % 3 != 2) { // every third output is new
+                test::WriteFile(dir.file(name + ".bmp"), old);
+                fs::permissions(dir.path() / (name + ".bmp"), fs::perms(i % 3 == 0 ? 0600 : 0640));
+            }
+        }
+        fs::create_hard_link(dir.path() / "b.bmp", dir.path() / "b-link");
+        std::ifstream reader(dir.file("a.bmp"), std::ios::binary);
+        for (const char *jobs : {"-j1", "-j2", "-j1"}) {
             std::vector<std::string> args = {jobs};
             args.insert(args.end(), names.begin(), names.end());
-            return args;
-        }());
-        EXPECT_EQ(tool.status, 0) << tool.err;
-        for (int i = 0; i < 12; ++i) {
-            const fs::path output = dir.path() / (std::string(1, static_cast<char>('a' + i)) + ".bmp");
-            EXPECT_EQ(test::ReadFile(output), Expected(picture)) << output;
-            EXPECT_EQ(fs::status(output).permissions(), fs::perms(i % 3 == 0 ? 0600 : i % 3 == 1 ? 0640 : 0666 & ~mask))
-                << output;
+            const test::ToolRun tool = Tool(dir, args);
+            EXPECT_EQ(tool.status, 0) << tool.err;
+            for (int i = 0; i < 12; ++i) {
+                const fs::path output = dir.path() / (std::string(1, static_cast<char>('a' + i)) + ".bmp");
+                EXPECT_EQ(test::ReadFile(output), Expected(pictures[i])) << output;
+                EXPECT_EQ(fs::status(output).permissions(),
+                          fs::perms(i % 3 == 0 ? 0600 : i % 3 == 1 ? 0640 : 0666 & ~mask))
+                    << output;
+            }
+            ExpectNoLeftovers(dir.path());
+            std::reverse(names.begin(), names.end()); // each output in a file that held another
         }
-        ExpectNoLeftovers(dir.path());
+        EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(reader), {}), old);
+        EXPECT_EQ(test::ReadFile(dir.file("b-link")), old);
     }
-    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(reader), {}), old);
-    EXPECT_EQ(test::ReadFile(dir.file("b-link")), old);
 }
 
 TEST(Lodpcx2bmp, OutputOptionNamesTheOutput)

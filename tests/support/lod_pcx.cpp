@@ -87,10 +87,9 @@ void WriteFile(const std::filesystem::path &path, const Bytes &bytes)
         throw std::runtime_error("cannot write " + path.string());
 }
 
-TempDir::TempDir()
+TempDir::TempDir(const std::filesystem::path &base)
 {
     std::random_device rd;
-    const auto base = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         auto candidate = base / ("pcxconv-test-" + std::to_string(rd()));
         if (std::filesystem::create_directory(candidate)) {

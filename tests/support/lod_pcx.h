@@ -40,7 +40,8 @@ void WriteFile(const std::filesystem::path &path, const Bytes &bytes);
 // A fresh directory under the system's temporary directory, removed with everything in it.
 class TempDir {
 public:
-    TempDir();
+    TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+    explicit TempDir(const std::filesystem::path &base);
     ~TempDir();
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
