@@ -102,23 +102,34 @@ public:
     static void Release(int held) { Hand({held, {}, {}, false}); }
 
     // Takes a replaced file that an exchange left at the temporary name in dir, held by an O_PATH
-    // descriptor: kept as a spare if it may be, removed otherwise.
+    // descriptor: kept as a spare if it may be, removed otherwise. In memory that is quick, and done
+    // at once: waking another thread for it would cost more.
     static void Recycle(int held, std::string name, std::string dir, bool inMemory)
     {
-        Hand({held, std::move(name), std::move(dir), inMemory});
+        if (inMemory)
+            Reuse({held, std::move(name), std::move(dir), true});
+        else
+            Hand({held, std::move(name), std::move(dir), false});
     }
 
-    // A spare of dir, emptied and open for writing, if one is ready.
+    // A spare of dir, open for writing, if one is ready. If none is but one waits for this thread,
+    // it is readied here: on ext4 a new file costs more than emptying an old one.
     static std::optional<Spare> TakeSpare(const std::string &dir)
     {
-        const std::lock_guard lock(mutex_);
-        const auto found = spares_.find(dir);
-        if (found == spares_.end() || found->second.empty())
+        std::unique_lock lock(mutex_);
+        if (std::optional<Spare> spare = PopSpare(dir))
+            return spare;
+        const auto waiting = std::find_if(waiting_.begin(), waiting_.end(), [&](const Replaced &replaced) {
+            return !replaced.name.empty() && replaced.dir == dir;
+        });
+        if (waiting == waiting_.end())
             return std::nullopt;
-        Spare spare = std::move(found->second.back());
-        found->second.pop_back();
-        --spareCount_;
-        return spare;
+        Replaced replaced = std::move(*waiting);
+        waiting_.erase(waiting);
+        lock.unlock();
+        Reuse(std::move(replaced));
+        lock.lock();
+        return PopSpare(dir);
     }
 
     // Runs for the lifetime of one batch; the destructor releases whatever is left.
@@ -161,6 +172,17 @@ private:
         std::string dir;
         bool inMemory;
     };
+
+    static std::optional<Spare> PopSpare(const std::string &dir)
+    {
+        const auto found = spares_.find(dir);
+        if (found == spares_.end() || found->second.empty())
+            return std::nullopt;
+        Spare spare = std::move(found->second.back());
+        found->second.pop_back();
+        --spareCount_;
+        return spare;
+    }
 
     static void Hand(Replaced replaced)
     {
