@@ -132,12 +132,13 @@ public:
         return PopSpare(dir);
     }
 
-    // Runs for the lifetime of one batch; the destructor releases whatever is left.
+    // Runs for the lifetime of one batch; the destructor releases whatever is left. The thread starts
+    // with the first file handed to it: most runs have none.
     Releaser()
     {
         const std::lock_guard lock(mutex_);
         running_ = true;
-        thread_ = std::jthread([this] { Run(); });
+        current_ = this;
     }
     ~Releaser() { Stop(); }
 
@@ -145,14 +146,17 @@ public:
     // ends the process.
     void Stop()
     {
-        if (!thread_.joinable())
-            return;
         {
             const std::lock_guard lock(mutex_);
+            if (!running_)
+                return;
             running_ = false;
+            current_ = nullptr;
             wake_.notify_one();
         }
-        thread_.join();
+        if (thread_.joinable())
+            thread_.join();
+        const std::lock_guard lock(mutex_);
         for (auto &[dir, spares] : spares_)
             for (Spare &spare : spares)
                 Drop(spare.fd, spare.name);
@@ -189,6 +193,8 @@ private:
         {
             const std::lock_guard lock(mutex_);
             if (running_ && waiting_.size() < kMostWaiting) {
+                if (!current_->thread_.joinable())
+                    current_->thread_ = std::jthread(Run);
                 waiting_.push_back(std::move(replaced));
                 wake_.notify_one();
                 return;
@@ -234,7 +240,7 @@ private:
         Drop(replaced.held, replaced.name);
     }
 
-    void Run()
+    static void Run()
     {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -258,6 +264,7 @@ private:
     static inline std::map<std::string, std::vector<Spare>> spares_;
     static inline std::size_t spareCount_ = 0;
     static inline bool running_ = false;
+    static inline Releaser *current_ = nullptr; // the run's, while running_
     std::jthread thread_;
 };
 
