@@ -27,10 +27,11 @@ int UsageError(const char *tool, const std::string &synopsis, const std::string 
 // Flushes standard output; a failure to write it is reported and makes the status kFailure.
 int FinishStandardOutput(const char *tool, int status);
 
-// One output, written to a temporary file beside it and renamed over its name (on ext4 swapped with
-// the file there) only when complete, so a failure leaves nothing and an existing file stays as it
-// was; a link at the name is replaced, never written through. A character device (/dev/null, /dev/stdout) is written directly. As a sink
-// it makes the file at the first write, so a file skipped or refused before that leaves nothing.
+// One output, written to a temporary file beside it and renamed over its name (on ext4 and in memory
+// swapped with the file there) only when complete, so a failure leaves nothing and an existing file
+// stays as it was; a link at the name is replaced, never written through. A character device
+// (/dev/null, /dev/stdout) is written directly. As a sink it makes the file at the first write, so a
+// file skipped or refused before that leaves nothing.
 class OutputFile final : public ByteSink {
 public:
     OutputFile(std::string name, bool makeDirectories, bool noClobber);
