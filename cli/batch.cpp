@@ -564,8 +564,7 @@ ByteSink &OutputFile::Open()
         temporary_ = std::move(spare->name);
         if (spare->mode != rights)
             ::fchmod(spare->fd, rights);
-        inMemory_ = spare->inMemory;
-        onExt4_ = !spare->inMemory;
+        storage_ = spare->inMemory ? Storage::kMemory : Storage::kExt4;
         sink_ = std::make_unique<FdSink>(spare->fd, spare->inMemory);
         return *sink_;
     }
@@ -584,8 +583,10 @@ ByteSink &OutputFile::Open()
             ::fchmod(fd, rights);
         struct statfs where {};
         if (::fstatfs(fd, &where) == 0) {
-            inMemory_ = where.f_type == TMPFS_MAGIC || where.f_type == RAMFS_MAGIC;
-            onExt4_ = where.f_type == EXT4_SUPER_MAGIC;
+            if (where.f_type == TMPFS_MAGIC || where.f_type == RAMFS_MAGIC)
+                storage_ = Storage::kMemory;
+            else if (where.f_type == EXT4_SUPER_MAGIC)
+                storage_ = Storage::kExt4;
         }
         sink_ = std::make_unique<FdSink>(fd, false);
         return *sink_;
@@ -599,8 +600,8 @@ bool OutputFile::Commit()
     // On ext4 and in memory a replaced file is swapped out rather than renamed over, so that it can be
     // reused (see Releaser). ext4 starts writing the new file out at a rename over a file, so that a
     // crash leaves either the old bytes or the new ones; before a swap that is done here.
-    const bool swap = replaces_ && (onExt4_ || inMemory_) && !noClobber_ && !direct_;
-    sink_->Close(swap && onExt4_);
+    const bool swap = replaces_ && storage_ != Storage::kOther && !noClobber_ && !direct_;
+    sink_->Close(swap && storage_ == Storage::kExt4);
     if (direct_)
         return true;
     const std::string temporary = std::exchange(temporary_, std::string());
@@ -626,7 +627,7 @@ bool OutputFile::Commit()
         if (swap && replaced >= 0 && SwapIn(temporary, replaced))
             return true;
         status = ::rename(temporary.c_str(), name_.c_str());
-        if (replaced >= 0 && inMemory_)
+        if (replaced >= 0 && storage_ == Storage::kMemory)
             ::close(replaced);
         else if (replaced >= 0)
             Releaser::Release(replaced);
@@ -654,7 +655,7 @@ bool OutputFile::SwapIn(const std::string &temporary, int held)
         ::close(held);
         return true;
     }
-    Releaser::Recycle(held, temporary, directory_, inMemory_);
+    Releaser::Recycle(held, temporary, directory_, storage_ == Storage::kMemory);
     return true;
 }
 

@@ -61,8 +61,9 @@ private:
     std::string temporary_;
     bool replaces_ = false; // a file of the output's name existed
     std::string directory_; // where the temporary file is
-    bool inMemory_ = false; // on tmpfs or ramfs
-    bool onExt4_ = false;
+    // Where the temporary file is, as far as replacing a file goes: ext4 and memory (tmpfs, ramfs)
+    // swap the replaced file out for reuse.
+    enum class Storage { kOther, kMemory, kExt4 } storage_ = Storage::kOther;
     bool direct_ = false;
     std::unique_ptr<FdSink> sink_;
 };
