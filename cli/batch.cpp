@@ -11,9 +11,11 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -465,6 +467,12 @@ public:
         buffer_.clear();
     }
 
+    void Reserve(std::uint64_t bytes)
+    {
+        if (bytes <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+            ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+    }
+
     // startWriteback: starts writing the file out to its device, as ext4 does at a rename over a file.
     void Close(bool startWriteback)
     {
@@ -592,6 +600,16 @@ ByteSink &OutputFile::Open()
         return *sink_;
     }
     throw CannotCreateFile(name_);
+}
+
+void OutputFile::Expect(std::uint64_t bytes)
+{
+    Open();
+    // On ext4 the blocks are then taken in one go instead of reserved page by page as the writes
+    // come, which costs a conversion a tenth of its time. Past the end, so a shorter output is no
+    // longer than what was written; a failure here only loses the gain.
+    if (storage_ == Storage::kExt4 && !direct_)
+        sink_->Reserve(bytes);
 }
 
 bool OutputFile::Commit()

@@ -42,6 +42,7 @@ public:
     // Creates the temporary file on the first call. "Cannot create file NAME".
     ByteSink &Open();
     void Write(std::span<const std::uint8_t> bytes) override { Open().Write(bytes); }
+    void Expect(std::uint64_t bytes) override;
     // Puts the output in place; false when, with noClobber, a file of its name appeared meanwhile.
     bool Commit();
 

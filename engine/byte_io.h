@@ -29,6 +29,9 @@ public:
     virtual ~ByteSink() = default;
     // All of bytes, or "Stream write error".
     virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+    // Before the first write: the whole output will take this many bytes, so a file may take its
+    // room at once. Only a hint; the writes decide.
+    virtual void Expect(std::uint64_t bytes) { (void)bytes; }
 
     void WriteZeros(std::size_t count);
 };

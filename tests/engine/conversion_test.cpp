@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace pcx {
 namespace {
@@ -45,6 +46,15 @@ private:
     std::size_t length_;
 };
 
+// Keeps the bytes and the size it was told to expect.
+class ExpectingSink final : public ByteSink {
+public:
+    void Write(std::span<const std::uint8_t> bytes) override { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+    void Expect(std::uint64_t bytes) override { expected_ = bytes; }
+    Bytes bytes_;
+    std::optional<std::uint64_t> expected_;
+};
+
 TEST(ConversionCore, EveryWindowSizeGivesTheOraclesBytes)
 {
     struct Case {
@@ -62,6 +72,8 @@ TEST(ConversionCore, EveryWindowSizeGivesTheOraclesBytes)
         {"wide row cut after a whole block", test::Pattern(70000, 2, 1), false, 5000},
         {"rows read into place", test::Pattern(30, 9, 3), true, 0},
         {"rows read into place, cut", test::Pattern(30, 9, 3), true, 800},
+        {"one pixel wide", test::Pattern(1, 999, 1), true, 0},
+        {"one pixel wide, cut", test::Pattern(1, 999, 1), true, 768 + 333},
         // More rows to a window than one system call takes, cut in the second call's part.
         {"many rows read into place, cut", test::Pattern(64, 2000, 1), true, 768 + 64 * 500 + 7},
     };
@@ -80,10 +92,13 @@ TEST(ConversionCore, EveryWindowSizeGivesTheOraclesBytes)
             for (ByteSource *in : {static_cast<ByteSource *>(&inMemory), static_cast<ByteSource *>(&onDisk)}) {
                 SCOPED_TRACE(std::string(c.what) + ", window " + std::to_string(window) +
                              (in == &onDisk ? ", from a file" : ", from memory"));
-                MemorySink out;
+                ExpectingSink out;
                 const Conversion result = ConvertToBmp(*in, RuleOf(c.pcx), out, ReadWindow{window});
                 EXPECT_EQ(result.outcome, c.cut ? Outcome::kFailed : Outcome::kConverted) << result.message;
-                EXPECT_TRUE(out.bytes() == expected.bmp);
+                EXPECT_TRUE(out.bytes_ == expected.bmp);
+                if (!c.cut) { // told the very size it wrote
+                    EXPECT_EQ(out.expected_, out.bytes_.size());
+                }
             }
         }
     }
