@@ -48,6 +48,8 @@ void WriteLodPcx(const RasterPicture &picture, ByteSink &sink)
     bmp::Put32(&header[0], static_cast<std::uint32_t>(picture.pixels.size()));
     bmp::Put32(&header[4], static_cast<std::uint32_t>(picture.width));
     bmp::Put32(&header[8], static_cast<std::uint32_t>(picture.height));
+    sink.Expect(header.size() + picture.pixels.size() +
+                (picture.k == kIndexedBytesPerPixel ? picture.palette.size() : 0));
     sink.Write(header);
     sink.Write(picture.pixels);
     if (picture.k == kIndexedBytesPerPixel)
