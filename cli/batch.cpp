@@ -78,9 +78,10 @@ Error Interrupted()
     return Error("interrupted");
 }
 
-// A replaced file kept for another output: open for writing under a temporary name of ours. On disk
-// it is emptied first; in memory its pages are written over, which spares freeing them and taking
-// fresh ones, and whatever lies past the new output's end is cut off when it is complete.
+// A replaced file kept for another output: open for writing under a temporary name of ours. Its
+// bytes are written over, which spares freeing its pages or blocks and taking fresh ones, and
+// whatever lies past the new output's end is cut off when it is complete. On disk its blocks are
+// first made to read as zeros (see Releaser::Clear).
 struct Spare {
     int fd;
     std::string name;
@@ -94,9 +95,8 @@ struct Spare {
 //
 // On ext4 and in memory a replaced file is, where that is safe, kept to take a later output of its
 // directory instead. Without a journal ext4 makes each new inode skip every inode freed in the last
-// minutes, so a run that replaced its own earlier outputs grew slower each time it was repeated; in
-// memory, writing over pages costs far less than freeing them and taking new ones. A crash keeps
-// nothing in memory, so only there may a file's old bytes be written over instead of emptied.
+// minutes, so a run that replaced its own earlier outputs grew slower each time it was repeated; and
+// writing over pages and blocks costs far less than freeing them and taking new ones.
 class Releaser {
 public:
     // Takes a descriptor that keeps a replaced file alive; closes it at once when no run is on or
@@ -115,7 +115,7 @@ public:
     }
 
     // A spare of dir, open for writing, if one is ready. If none is but one waits for this thread,
-    // it is readied here: on ext4 a new file costs more than emptying an old one.
+    // it is readied here: on ext4 a new file costs more than clearing an old one.
     static std::optional<Spare> TakeSpare(const std::string &dir)
     {
         std::unique_lock lock(mutex_);
@@ -212,9 +212,18 @@ private:
         ::close(fd);
     }
 
+    // On disk a kept file's blocks are marked unwritten before a later output goes into them, so that
+    // until its bytes are written out they read as zeros, never as the replaced file's, even after a
+    // crash. Unlike emptying the file, that neither frees the blocks (with discard, freeing waits for
+    // the device) nor takes them again. Where the file system cannot, the file is emptied.
+    static bool Clear(int fd, off_t size)
+    {
+        return size == 0 || ::fallocate(fd, FALLOC_FL_ZERO_RANGE, 0, size) == 0 || ::ftruncate(fd, 0) == 0;
+    }
+
     // Readies a replaced file for reuse, but only where no one can see its bytes change: its one link
     // is our temporary name, no other descriptor or mapping has it open (a write lease is granted
-    // only then, and held while it is emptied on disk), it is ours, and it has no extended attributes
+    // only then, and held while it is cleared on disk), it is ours, and it has no extended attributes
     // (an ACL among them) to pass on.
     static void Reuse(Replaced replaced)
     {
@@ -222,7 +231,7 @@ private:
         struct stat st {};
         const bool reusable = fd >= 0 && ::fstat(fd, &st) == 0 && Ours(st) && ::flistxattr(fd, nullptr, 0) == 0 &&
                               ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0 &&
-                              (replaced.inMemory || ::ftruncate(fd, 0) == 0) &&
+                              (replaced.inMemory || Clear(fd, st.st_size)) &&
                               ::fcntl(fd, F_SETLEASE, F_UNLCK) == 0;
         bool kept = false;
         if (reusable) {
@@ -573,7 +582,7 @@ ByteSink &OutputFile::Open()
         if (spare->mode != rights)
             ::fchmod(spare->fd, rights);
         storage_ = spare->inMemory ? Storage::kMemory : Storage::kExt4;
-        sink_ = std::make_unique<FdSink>(spare->fd, spare->inMemory);
+        sink_ = std::make_unique<FdSink>(spare->fd, true);
         return *sink_;
     }
     static std::atomic<unsigned> counter{0};
