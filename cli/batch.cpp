@@ -104,33 +104,23 @@ public:
     static void Release(int held) { Hand({held, {}, {}, false}); }
 
     // Takes a replaced file that an exchange left at the temporary name in dir, held by an O_PATH
-    // descriptor: kept as a spare if it may be, removed otherwise. In memory that is quick, and done
-    // at once: waking another thread for it would cost more.
+    // descriptor. It is kept as a spare at once if it may be: readying it is quick, and waking
+    // another thread for it would cost more. Otherwise it is removed, on disk by the thread.
     static void Recycle(int held, std::string name, std::string dir, bool inMemory)
     {
+        Replaced replaced{held, std::move(name), std::move(dir), inMemory};
+        if (Keep(replaced))
+            return;
         if (inMemory)
-            Reuse({held, std::move(name), std::move(dir), true});
+            Drop(replaced.held, replaced.name);
         else
-            Hand({held, std::move(name), std::move(dir), false});
+            Hand(std::move(replaced));
     }
 
-    // A spare of dir, open for writing, if one is ready. If none is but one waits for this thread,
-    // it is readied here: on ext4 a new file costs more than clearing an old one.
+    // A spare of dir, open for writing, if one is ready.
     static std::optional<Spare> TakeSpare(const std::string &dir)
     {
-        std::unique_lock lock(mutex_);
-        if (std::optional<Spare> spare = PopSpare(dir))
-            return spare;
-        const auto waiting = std::find_if(waiting_.begin(), waiting_.end(), [&](const Replaced &replaced) {
-            return !replaced.name.empty() && replaced.dir == dir;
-        });
-        if (waiting == waiting_.end())
-            return std::nullopt;
-        Replaced replaced = std::move(*waiting);
-        waiting_.erase(waiting);
-        lock.unlock();
-        Reuse(std::move(replaced));
-        lock.lock();
+        const std::lock_guard lock(mutex_);
         return PopSpare(dir);
     }
 
@@ -221,11 +211,11 @@ private:
         return size == 0 || ::fallocate(fd, FALLOC_FL_ZERO_RANGE, 0, size) == 0 || ::ftruncate(fd, 0) == 0;
     }
 
-    // Readies a replaced file for reuse, but only where no one can see its bytes change: its one link
+    // Keeps a replaced file as a spare, but only where no one can see its bytes change: its one link
     // is our temporary name, no other descriptor or mapping has it open (a write lease is granted
     // only then, and held while it is cleared on disk), it is ours, and it has no extended attributes
-    // (an ACL among them) to pass on.
-    static void Reuse(Replaced replaced)
+    // (an ACL among them) to pass on. False, with the file left as it was handed, where it is not kept.
+    static bool Keep(const Replaced &replaced)
     {
         const int fd = ::open(("/proc/self/fd/" + std::to_string(replaced.held)).c_str(), O_RDWR | O_CLOEXEC);
         struct stat st {};
@@ -244,11 +234,11 @@ private:
         }
         if (kept) {
             ::close(replaced.held);
-            return;
+            return true;
         }
         if (fd >= 0)
             ::close(fd);
-        Drop(replaced.held, replaced.name);
+        return false;
     }
 
     static void Run()
@@ -261,10 +251,7 @@ private:
             Replaced replaced = std::move(waiting_.back());
             waiting_.pop_back();
             lock.unlock();
-            if (replaced.name.empty())
-                ::close(replaced.held);
-            else
-                Reuse(std::move(replaced));
+            Drop(replaced.held, replaced.name);
             lock.lock();
         }
     }
