@@ -12,11 +12,6 @@ namespace pcx {
 
 namespace {
 
-std::uint32_t PixelOffset(int k)
-{
-    return k == kIndexedBytesPerPixel ? bmp::kIndexedPixelOffset : bmp::kTrueColorPixelOffset;
-}
-
 // Runs a pass's work on an open output. On an error what was written so far is flushed to the file
 // before the error leaves, so the output holds everything completed.
 template <typename Work>
@@ -84,7 +79,7 @@ void WriteBmpPixels(const CurrentFileRecord &record, const std::string &sourceNa
     File sourceFile = File::OpenRead(sourceName);
     File output = File::OpenUpdate(outputName);
     WithOutput(output, [&](ByteSink &sink) {
-        output.Seek(PixelOffset(k));
+        output.Seek(BmpPixelOffset(k));
         FileSource source(sourceFile);
         WriteBmpRows(source, layout, sink);
     });

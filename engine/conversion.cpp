@@ -164,7 +164,8 @@ Conversion Convert(ByteSource &source, ColourTableRule rule, Work work)
 
 // Stages rows of one byte bottom up, each into a 4-byte slot, 16 rows at a time (a picture 1 pixel
 // wide has millions of them), from the rows that end at end. Returns how many rows it staged.
-std::size_t StageOneByteRows(const std::uint8_t *end, std::size_t n, std::uint8_t *out)
+std::size_t StageOneByteRows([[maybe_unused]] const std::uint8_t *end, [[maybe_unused]] std::size_t n,
+                             [[maybe_unused]] std::uint8_t *out)
 {
     std::size_t staged = 0;
 #if defined(__SSE2__)
@@ -184,10 +185,6 @@ std::size_t StageOneByteRows(const std::uint8_t *end, std::size_t n, std::uint8_
         _mm_storeu_si128(slots + 2, _mm_unpacklo_epi16(high, zero));
         _mm_storeu_si128(slots + 3, _mm_unpackhi_epi16(high, zero));
     }
-#else
-    (void)end;
-    (void)n;
-    (void)out;
 #endif
     return staged;
 }
@@ -259,6 +256,11 @@ RowLayout::RowLayout(std::int32_t w, std::int32_t h, int k)
 {
 }
 
+std::uint32_t BmpPixelOffset(int k)
+{
+    return k == kIndexedBytesPerPixel ? bmp::kIndexedPixelOffset : bmp::kTrueColorPixelOffset;
+}
+
 bmp::HeaderBytes BmpHeaderFor(std::int32_t w, std::int32_t h, int k)
 {
     const auto stride = static_cast<std::uint32_t>(
@@ -266,7 +268,7 @@ bmp::HeaderBytes BmpHeaderFor(std::int32_t w, std::int32_t h, int k)
     const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(h);
 
     bmp::Header header;
-    header.pixelOffset = k == kIndexedBytesPerPixel ? bmp::kIndexedPixelOffset : bmp::kTrueColorPixelOffset;
+    header.pixelOffset = BmpPixelOffset(k);
     header.fileSize = imageSize + header.pixelOffset;
     header.width = w;
     header.height = h;
@@ -358,8 +360,7 @@ Conversion ConvertToBmp(ByteSource &source, ColourTableRule rule, ByteSink &sink
         const std::uint64_t size = source.Size();
         if (size >= kSourceHeaderSize && layout.pixelBytes > 0 &&
             layout.rows <= (size - kSourceHeaderSize) / layout.pixelBytes)
-            sink.Expect((k == kIndexedBytesPerPixel ? bmp::kIndexedPixelOffset : bmp::kHeaderSize) +
-                        layout.rows * layout.stride);
+            sink.Expect(BmpPixelOffset(k) + layout.rows * layout.stride);
         sink.Write(BmpHeaderFor(h.width, h.height, k));
         if (k == kIndexedBytesPerPixel)
             sink.Write(ReadColourTable(source, rule));

@@ -59,6 +59,9 @@ struct RowLayout {
     [[nodiscard]] std::uint64_t fill() const { return stride - pixelBytes; }
 };
 
+// Where the rows start in a BMP of k bytes per pixel: after the colour table for 8-bit.
+[[nodiscard]] std::uint32_t BmpPixelOffset(int k);
+
 // The 54-byte header for w, h and k, with the header's sizes in wrapping 32-bit arithmetic.
 [[nodiscard]] bmp::HeaderBytes BmpHeaderFor(std::int32_t w, std::int32_t h, int k);
 
