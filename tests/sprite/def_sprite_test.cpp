@@ -118,13 +118,14 @@ std::uint32_t Get32(const Bytes &bytes, std::size_t at)
 TEST(DamagedSprites, EachFailsNamingWhatIsWrong)
 {
     // Group 0: frames 0 (encoding 1, 20 × 5) and 1 (encoding 2, 20 × 5); group 1: frames 2
-    // (encoding 3, 40 × 4, two blocks a row) and 3 (encoding 0, 7 × 3).
+    // (encoding 3, 40 × 4, two blocks a row) and 3 (encoding 0, 7 × 3), then frame 1 again, which
+    // keeps its first name.
     SpriteSpec spec{0x42, 64, 48, test::SpritePalette(),
                     {PatternFrame(1, 64, 48, 1, 2, 20, 5), PatternFrame(2, 64, 48, 0, 0, 20, 5),
                      PatternFrame(3, 64, 48, 0, 0, 40, 4), PatternFrame(0, 64, 48, 0, 0, 7, 3)},
-                    {{0, {}, {0, 1}}, {1, {}, {2, 3}}}};
+                    {{0, {}, {0, 1}}, {1, {}, {2, 3, 1}}}};
     const test::MadeSprite made = test::MakeSprite(spec);
-    const std::size_t group1 = made.groupAt[1];
+    const std::size_t group1Offsets = made.groupAt[1] + 16 + 3 * 13;
     auto header = [&](std::size_t frame, std::size_t field) { return made.frameAt[frame] + field; };
     auto data = [&](std::size_t frame) { return made.frameAt[frame] + 32; };
     using Patch = std::function<void(Bytes &)>;
@@ -146,11 +147,11 @@ TEST(DamagedSprites, EachFailsNamingWhatIsWrong)
         {"a side over the limit", field(4, 40000), "its canvas of 40000 × 48 is too large"},
         {"a canvas more than the file can justify", field(4, 30000), "its canvas of 30000 × 48 is too large"},
         {"too many groups", field(12, 1000), "it has 1000 groups, more than the file can hold"},
-        {"too many frames", field(group1 + 4, 100000), "group 1 has 100000 frames, more than the file can hold"},
+        {"too many frames", field(made.groupAt[1] + 4, 100000), "group 1 has 100000 frames, more than the file can hold"},
         {"no groups", field(12, 0), "it has no frames"},
-        {"an offset past the end", field(group1 + 16 + 2 * 13 + 4, 1u << 30),
+        {"an offset past the end", field(group1Offsets + 4, 1u << 30),
          f3 + "its offset 1073741824 points past the end of the file"},
-        {"an offset into the header", field(group1 + 16 + 2 * 13, 800), f2 + "its offset 800 points into the sprite's header"},
+        {"an offset into the header", field(group1Offsets, 800), f2 + "its offset 800 points into the sprite's header"},
         {"data past the end", field(header(3, 0), 1000), f3 + "its data runs past the end of the file"},
         {"frames overlapping", [&](Bytes &b) { Set32(b, header(0, 0), Get32(b, header(0, 0)) + 1); },
          f0 + "its data runs into " + f1.substr(0, f1.size() - 2)},
