@@ -44,18 +44,8 @@ public:
             const std::uint8_t index = data_[at];
             const std::size_t length = std::size_t{data_[at + 1]} + 1;
             at += 2;
-            if (length > width_ - x)
-                return RowFault(row, "has a run past its end");
-            if (index == kRawIndex1) {
-                if (data_.size() - at < length)
-                    return RowFault(row, "runs past the end of the frame's data");
-                if (pixels)
-                    std::memcpy(pixels + x, data_.data() + at, length);
-                at += length;
-            } else if (pixels) {
-                std::memset(pixels + x, index, length);
-            }
-            x += length;
+            if (std::string fault = Run(row, index == kRawIndex1, index, length, pixels, x, at); !fault.empty())
+                return fault;
         }
         return {};
     }
@@ -68,25 +58,34 @@ public:
             if (at >= data_.size())
                 return RowFault(row, "runs past the end of the frame's data");
             const std::uint8_t control = data_[at++];
-            const std::size_t length = std::size_t(control & kLengthMask) + 1;
             const std::uint8_t code = static_cast<std::uint8_t>(control >> kCodeShift);
-            if (length > width_ - x)
-                return RowFault(row, "has a run past its end");
-            if (code == kRawCode23) {
-                if (data_.size() - at < length)
-                    return RowFault(row, "runs past the end of the frame's data");
-                if (pixels)
-                    std::memcpy(pixels + x, data_.data() + at, length);
-                at += length;
-            } else if (pixels) {
-                std::memset(pixels + x, code, length);
-            }
-            x += length;
+            const std::size_t length = std::size_t(control & kLengthMask) + 1;
+            if (std::string fault = Run(row, code == kRawCode23, code, length, pixels, x, at); !fault.empty())
+                return fault;
         }
         return {};
     }
 
 private:
+    // One run of length pixels at x: the raw bytes at at, or index repeated. Moves x and at past it.
+    std::string Run(std::int32_t row, bool raw, std::uint8_t index, std::size_t length, std::uint8_t *pixels,
+                    std::size_t &x, std::size_t &at) const
+    {
+        if (length > width_ - x)
+            return RowFault(row, "has a run past its end");
+        if (raw) {
+            if (data_.size() - at < length)
+                return RowFault(row, "runs past the end of the frame's data");
+            if (pixels)
+                std::memcpy(pixels + x, data_.data() + at, length);
+            at += length;
+        } else if (pixels) {
+            std::memset(pixels + x, index, length);
+        }
+        x += length;
+        return {};
+    }
+
     std::uint8_t *RowStart(std::int32_t row)
     {
         return out_.empty() ? nullptr : out_.data() + static_cast<std::size_t>(row) * width_;

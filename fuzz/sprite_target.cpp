@@ -1,6 +1,7 @@
 // The sprite target: a file read as a sprite in memory, every frame decoded alone and on its canvas,
 // and the sheet laid out, each checked against what the sprite declares.
 #include "fuzz_targets.h"
+#include "fuzz_checks.h"
 
 #include "engine/byte_io.h"
 #include "engine/def_frame_runs.h"
@@ -17,19 +18,6 @@
 namespace pcx::fuzz {
 
 namespace {
-
-[[noreturn]] void Fail(const std::string &what)
-{
-    std::fprintf(stderr, "fuzz target fault: %s\n", what.c_str());
-    std::fflush(stderr);
-    std::abort();
-}
-
-void Require(bool condition, const char *what)
-{
-    if (!condition)
-        Fail(what);
-}
 
 // Canvases far smaller than the reader's own limits, so that an execution stays small and fast: the
 // bounds are checked the same way at any size, and every frame that passes them is decoded whole.
