@@ -86,6 +86,8 @@ std::string FrameName(const SpriteGroup &group, std::size_t number)
     return "frame " + std::to_string(number) + " of group " + std::to_string(group.id);
 }
 
+// Each step returns false once it has found damage, whose reason it keeps: damaged input is the
+// common case for a reader of untrusted files, so it is not an exception until the end.
 class SpriteReader {
 public:
     SpriteReader(Sprite &sprite, const SpriteLimits &limits)
@@ -94,57 +96,63 @@ public:
     {
     }
 
-    void Read()
+    // The damage found, empty when there is none.
+    std::string Read()
     {
-        ReadHeader();
-        const std::size_t tablesEnd = ReadGroups();
-        FindFrames(tablesEnd);
-        for (std::size_t i = 0; i < sprite_.frames.size(); ++i)
-            ReadFrame(i);
+        bool sound = ReadHeader() && ReadGroups() && FindFrames();
+        for (std::size_t i = 0; sound && i < sprite_.frames.size(); ++i)
+            sound = ReadFrame(i);
+        return std::move(damage_);
     }
 
 private:
-    void ReadHeader()
+    bool Damaged(std::string reason)
+    {
+        damage_ = std::move(reason);
+        return false;
+    }
+
+    bool ReadHeader()
     {
         if (bytes_.size() < kSpriteGroupsStart)
-            Damaged("the file ends inside its header");
+            return Damaged("the file ends inside its header");
         sprite_.kind = Get32(&bytes_[kOffKind]);
         if (sprite_.kind < kSpriteKindFirst || sprite_.kind > kSpriteKindLast)
-            Damaged("its kind " + Hex(sprite_.kind) + " is unknown");
+            return Damaged("its kind " + Hex(sprite_.kind) + " is unknown");
         sprite_.canvasWidth = GetSigned32(&bytes_[kOffCanvasWidth]);
         sprite_.canvasHeight = GetSigned32(&bytes_[kOffCanvasHeight]);
-        CheckCanvas(sprite_.canvasWidth, sprite_.canvasHeight, "its canvas");
         std::memcpy(sprite_.palette.data(), &bytes_[kOffPalette], kSpritePaletteSize);
+        return CheckCanvas(sprite_.canvasWidth, sprite_.canvasHeight, "its canvas");
     }
 
-    void CheckCanvas(std::int32_t w, std::int32_t h, const std::string &whose) const
+    bool CheckCanvas(std::int32_t w, std::int32_t h, const std::string &whose)
     {
         if (w <= 0 || h <= 0)
-            Damaged(whose + " is " + Dimensions(w, h));
-        if (w > limits_.maxSide || h > limits_.maxSide ||
-            std::uint64_t(w) * std::uint64_t(h) > maxCanvasPixels_)
-            Damaged(whose + " of " + Dimensions(w, h) + " is too large");
+            return Damaged(whose + " is " + Dimensions(w, h));
+        if (w > limits_.maxSide || h > limits_.maxSide || std::uint64_t(w) * std::uint64_t(h) > maxCanvasPixels_)
+            return Damaged(whose + " of " + Dimensions(w, h) + " is too large");
+        return true;
     }
 
-    // Returns where the groups' tables end.
-    std::size_t ReadGroups()
+    // Leaves tablesEnd_ where the groups' tables end.
+    bool ReadGroups()
     {
         const std::uint32_t count = Get32(&bytes_[kOffGroupCount]);
         if (count > (bytes_.size() - kSpriteGroupsStart) / kGroupHeaderSize)
-            Damaged("it has " + std::to_string(count) + " groups, more than the file can hold");
+            return Damaged("it has " + std::to_string(count) + " groups, more than the file can hold");
         sprite_.groups.resize(count);
         std::size_t at = kSpriteGroupsStart;
         for (SpriteGroup &group : sprite_.groups) {
             if (bytes_.size() - at < kGroupHeaderSize)
-                Damaged("its groups' tables run past the end of the file");
+                return Damaged("its groups' tables run past the end of the file");
             const std::uint8_t *header = &bytes_[at];
             group.id = Get32(header + kOffGroupId);
             const std::uint32_t frames = Get32(header + kOffFrameCount);
             std::memcpy(group.unknown.data(), header + kOffGroupUnknown, group.unknown.size());
             at += kGroupHeaderSize;
             if (frames > (bytes_.size() - at) / kGroupBytesPerFrame)
-                Damaged("group " + std::to_string(group.id) + " has " + std::to_string(frames) +
-                        " frames, more than the file can hold");
+                return Damaged("group " + std::to_string(group.id) + " has " + std::to_string(frames) +
+                               " frames, more than the file can hold");
             group.frames.resize(frames);
             const std::uint8_t *names = &bytes_[at];
             const std::uint8_t *offsets = names + std::size_t{frames} * kFrameNameSize;
@@ -155,27 +163,28 @@ private:
             }
             at += std::size_t{frames} * kGroupBytesPerFrame;
         }
-        return at;
+        tablesEnd_ = at;
+        return true;
     }
 
     // The distinct frames in file order, each named after its first reference.
-    void FindFrames(std::size_t tablesEnd)
+    bool FindFrames()
     {
         std::vector<std::uint32_t> offsets;
         for (const SpriteGroup &group : sprite_.groups) {
             for (std::size_t i = 0; i < group.frames.size(); ++i) {
                 const std::uint64_t at = group.frames[i].offset;
-                if (at < tablesEnd)
-                    Damaged(FrameName(group, i) + ": its offset " + std::to_string(at) +
-                            " points into the sprite's header");
+                if (at < tablesEnd_)
+                    return Damaged(FrameName(group, i) + ": its offset " + std::to_string(at) +
+                                   " points into the sprite's header");
                 if (at > bytes_.size() || bytes_.size() - at < kFrameHeaderSize)
-                    Damaged(FrameName(group, i) + ": its offset " + std::to_string(at) +
-                            " points past the end of the file");
+                    return Damaged(FrameName(group, i) + ": its offset " + std::to_string(at) +
+                                   " points past the end of the file");
                 offsets.push_back(group.frames[i].offset);
             }
         }
         if (offsets.empty())
-            Damaged("it has no frames");
+            return Damaged("it has no frames");
         std::sort(offsets.begin(), offsets.end());
         offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
         sprite_.frames.resize(offsets.size());
@@ -191,9 +200,10 @@ private:
                     names_[ref.frame] = FrameName(group, i);
             }
         }
+        return true;
     }
 
-    void ReadFrame(std::size_t index)
+    bool ReadFrame(std::size_t index)
     {
         SpriteFrame &frame = sprite_.frames[index];
         const std::string &name = names_[index];
@@ -210,45 +220,50 @@ private:
         const std::uint64_t dataStart = std::uint64_t{frame.offset} + kFrameHeaderSize;
         const std::uint64_t dataEnd = dataStart + frame.dataSize;
         if (dataEnd > bytes_.size())
-            Damaged(name + ": its data runs past the end of the file");
+            return Damaged(name + ": its data runs past the end of the file");
         if (index + 1 < sprite_.frames.size() && dataEnd > sprite_.frames[index + 1].offset)
-            Damaged(name + ": its data runs into " + names_[index + 1]);
+            return Damaged(name + ": its data runs into " + names_[index + 1]);
         if (frame.encoding >= kEncodingCount)
-            Damaged(name + ": its encoding " + std::to_string(frame.encoding) + " is unknown");
-        CheckCanvas(frame.canvasWidth, frame.canvasHeight, name + ": its canvas");
-        CheckStoredRectangle(frame, name);
+            return Damaged(name + ": its encoding " + std::to_string(frame.encoding) + " is unknown");
+        if (!CheckCanvas(frame.canvasWidth, frame.canvasHeight, name + ": its canvas") ||
+            !CheckStoredRectangle(frame, name))
+            return false;
         if (frame.width == 0 || frame.height == 0)
-            return;
+            return true;
         const std::span<const std::uint8_t> data(&bytes_[dataStart], frame.dataSize);
         if (std::string fault = sprite_runs::Unpack(data, frame.encoding, frame.width, frame.height, {});
             !fault.empty())
-            Damaged(name + ": " + fault);
+            return Damaged(name + ": " + fault);
+        return true;
     }
 
-    void CheckStoredRectangle(const SpriteFrame &f, const std::string &name) const
+    bool CheckStoredRectangle(const SpriteFrame &f, const std::string &name)
     {
         const std::string rectangle = "its stored rectangle of " + Dimensions(f.width, f.height);
         if (f.width < 0 || f.height < 0)
-            Damaged(name + ": " + rectangle + " is impossible");
+            return Damaged(name + ": " + rectangle + " is impossible");
         if (f.width > limits_.maxSide || f.height > limits_.maxSide)
-            Damaged(name + ": " + rectangle + " is too large");
+            return Damaged(name + ": " + rectangle + " is too large");
         if (f.width == 0 || f.height == 0)
-            return;
+            return true;
         const std::int64_t left = f.left, top = f.top;
         if (left >= f.canvasWidth || top >= f.canvasHeight || left + f.width <= 0 || top + f.height <= 0)
-            Damaged(name + ": " + rectangle + " at (" + std::to_string(left) + ", " + std::to_string(top) +
-                    ") lies outside its canvas of " + Dimensions(f.canvasWidth, f.canvasHeight));
+            return Damaged(name + ": " + rectangle + " at (" + std::to_string(left) + ", " + std::to_string(top) +
+                           ") lies outside its canvas of " + Dimensions(f.canvasWidth, f.canvasHeight));
         const std::uint64_t pixels = std::uint64_t(f.width) * std::uint64_t(f.height);
         if (pixels > sprite_runs::MaxPixelsPerByte(f.encoding) * f.dataSize)
-            Damaged(name + ": " + rectangle + " is more than its " + std::to_string(f.dataSize) +
-                    " bytes of data can hold");
+            return Damaged(name + ": " + rectangle + " is more than its " + std::to_string(f.dataSize) +
+                           " bytes of data can hold");
+        return true;
     }
 
     Sprite &sprite_;
     const std::vector<std::uint8_t> &bytes_;
     const SpriteLimits &limits_;
     const std::uint64_t maxCanvasPixels_;
+    std::size_t tablesEnd_ = 0;
     std::vector<std::string> names_; // of each distinct frame, for messages
+    std::string damage_;
 };
 
 } // namespace
@@ -270,16 +285,22 @@ PictureKind Recognise(ByteSource &source)
     return LooksLikeSprite(got) ? PictureKind::kSprite : PictureKind::kNone;
 }
 
-Sprite ReadSprite(ByteSource &source, const SpriteLimits &limits)
+std::string TryReadSprite(ByteSource &source, Sprite &sprite, const SpriteLimits &limits)
 {
+    sprite = Sprite{};
     const std::uint64_t size = source.Size();
     if (size > limits.maxFileBytes)
-        Damaged("the file is larger than a sprite can be (" + std::to_string(limits.maxFileBytes / kMiB) +
-                " MiB)");
-    Sprite sprite;
+        return "the file is larger than a sprite can be (" + std::to_string(limits.maxFileBytes / kMiB) + " MiB)";
     sprite.file.resize(static_cast<std::size_t>(size));
     source.ReadExactAt(0, sprite.file);
-    SpriteReader(sprite, limits).Read();
+    return SpriteReader(sprite, limits).Read();
+}
+
+Sprite ReadSprite(ByteSource &source, const SpriteLimits &limits)
+{
+    Sprite sprite;
+    if (std::string damage = TryReadSprite(source, sprite, limits); !damage.empty())
+        Damaged(damage);
     return sprite;
 }
 

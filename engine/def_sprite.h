@@ -89,6 +89,9 @@ struct Sprite {
 // sprite: REASON", the reason naming the frame as "frame F of group G" (G the group's id, F the
 // frame's place in it, as in the output names; a shared frame by the first group that names it).
 [[nodiscard]] Sprite ReadSprite(ByteSource &source, const SpriteLimits &limits = {});
+// The same for a caller that expects damage often (a fuzzer, a scan of many files): the reason
+// alone, empty when the sprite was read whole. Only a failing read of the source throws.
+[[nodiscard]] std::string TryReadSprite(ByteSource &source, Sprite &sprite, const SpriteLimits &limits = {});
 
 // A frame of a sprite that was read, as 8-bit indices with the sprite's palette: its stored
 // rectangle alone, or its canvas (index 0 outside the rectangle; what lies outside the canvas is

@@ -103,13 +103,8 @@ void ReadSpriteFrames(const std::uint8_t *data, std::size_t size)
     const SpriteLimits &limits = kLimits;
     MemorySource source(file);
     Sprite sprite;
-    try {
-        sprite = ReadSprite(source, limits);
-    } catch (const Error &e) {
-        const std::string message = e.what();
-        Require(message.starts_with("damaged sprite: "), ("unexpected message: " + message).c_str());
+    if (!TryReadSprite(source, sprite, limits).empty())
         return;
-    }
     Require(LooksLikeSprite(file), "a sprite read that does not look like one");
     Require(Recognise(source) != PictureKind::kNone, "a sprite read that is not recognised");
     Require(!sprite.frames.empty(), "a sprite read without frames");
