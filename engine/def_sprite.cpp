@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 namespace pcx {
 

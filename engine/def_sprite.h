@@ -38,8 +38,8 @@ enum class PictureKind { kNone, kLodPcx, kSprite };
 // Bounds that keep memory and work in proportion to the file. A canvas is a frame's whole picture,
 // most of it usually transparent and stored nowhere, so its size is bounded by the file as a whole:
 // 128 pixels a byte (what encoding 1's densest run expresses), and never below a floor that every
-// real sprite's canvas fits. A stored rectangle is bounded by its own data through the encodings'
-// densest runs (see the reader).
+// real sprite's canvas fits. A stored rectangle is bounded by its own data: at most 1, 128, 32 and 32
+// pixels a byte in encodings 0 to 3.
 struct SpriteLimits {
     std::uint64_t maxFileBytes = std::uint64_t{256} << 20;
     std::int32_t maxSide = 1 << 15;                     // of a canvas or a stored rectangle
