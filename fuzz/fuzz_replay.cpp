@@ -1,6 +1,6 @@
 // Runs every file of the given corpus directories through one fuzz target, without libFuzzer, so
 // that the normal and the sanitizer builds keep every stored input (seeds and past crashes) fixed.
-// Usage: fuzz_replay convert|picture|readers DIR_OR_FILE...
+// Usage: fuzz_replay convert|picture|readers|sprite DIR_OR_FILE...
 #include "fuzz_targets.h"
 
 #include <algorithm>
@@ -36,7 +36,7 @@ std::vector<fs::path> InputsOf(const fs::path &path)
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: fuzz_replay convert|picture|readers DIR_OR_FILE...\n");
+        std::fprintf(stderr, "Usage: fuzz_replay convert|picture|readers|sprite DIR_OR_FILE...\n");
         return 2;
     }
     const std::string name = argv[1];
@@ -47,6 +47,8 @@ int main(int argc, char **argv)
         target = pcx::fuzz::RoundTripPicture;
     else if (name == "readers")
         target = pcx::fuzz::ReadBackPicture;
+    else if (name == "sprite")
+        target = pcx::fuzz::ReadSpriteFrames;
     else {
         std::fprintf(stderr, "fuzz_replay: no target named %s\n", name.c_str());
         return 2;

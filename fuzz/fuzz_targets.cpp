@@ -2,6 +2,7 @@
 // the result against the shared oracle or against the picture itself, so that a wrong conversion or
 // a picture that changes on its way counts as a fault, not only a crash.
 #include "fuzz_targets.h"
+#include "fuzz_checks.h"
 
 #include "engine/bmp_picture.h"
 #include "engine/byte_io.h"
@@ -33,19 +34,6 @@ constexpr std::size_t kBmpTableSize = 1024;
 // default, so that window and block boundaries come up with small pictures.
 constexpr std::array<std::uint64_t, 16> kWindows{
     ReadWindow{}.bytes, 1, 2, 3, 4, 5, 7, 12, 16, 61, 100, 4096, 61439, 61440, 61441, 122881};
-
-[[noreturn]] void Fail(const std::string &what)
-{
-    std::fprintf(stderr, "fuzz target fault: %s\n", what.c_str());
-    std::fflush(stderr);
-    std::abort();
-}
-
-void Require(bool condition, const char *what)
-{
-    if (!condition)
-        Fail(what);
-}
 
 const char *OutcomeName(Conversion::Outcome o)
 {

@@ -24,4 +24,8 @@ void RoundTripPicture(const std::uint8_t *data, std::size_t size);
 // come back.
 void ReadBackPicture(const std::uint8_t *data, std::size_t size);
 
+// The input is a sprite file. When it is read, every frame is decoded alone and on its canvas, and
+// the sheet is laid out: sizes as declared, the canvas the rectangle and background, nothing thrown.
+void ReadSpriteFrames(const std::uint8_t *data, std::size_t size);
+
 } // namespace pcx::fuzz

@@ -143,7 +143,7 @@ def wheel():
     write("wheel.PCX", lod_file(w, h, pixels))
 
 
-# --- sprite.def: 8-bit, colour table at offset 54 inside the pixel data ---------------------------
+# --- arrow.def: 8-bit LOD PCX, colour table at offset 54 inside the pixel data ---------------------
 
 # Channel levels of every colour in this file. The colour table's own bytes are drawn as pixels of the
 # top rows, so the entries at exactly these indices (and 0, the fourth byte of each entry) are the
@@ -159,7 +159,7 @@ def quantise(c):
     return tuple(level(v) for v in c)
 
 
-def sprite():
+def arrow():
     w, h = 128, 128
     table_start = SOURCE_TABLE_OFFSET - HEADER.size  # first pixel byte that is a colour table byte
     table_end = table_start + COLOURS * 4
@@ -231,8 +231,129 @@ def sprite():
             else:
                 pixels[i] = LIGHT if ((x // 8) + (y // 8)) % 2 == 0 else DARK
     pixels[table_start:table_end] = table
-    write("sprite.def", lod_file(w, h, pixels))
+    write("arrow.def", lod_file(w, h, pixels))
 
+
+
+# --- sprite.def: a sprite of the game's kind, a map object: a flag that waves, then droops ---------
+
+SPRITE_MAP_OBJECT = 0x43
+SPRITE_FRAME_HEADER = struct.Struct("<IIIIIIii")  # data size, encoding, canvas w/h, stored w/h, left/top
+
+
+def runs(row, start, end, limit, repeats):
+    """(repeated, pixels) runs of row[start:end], each at most limit long: a run of one index where
+    repeats(row, i) says so, raw pixels up to the next such place otherwise."""
+    i = start
+    while i < end:
+        n = 1
+        if repeats(row, i, end):
+            while i + n < end and n < limit and row[i + n] == row[i]:
+                n += 1
+            yield True, row[i:i + n]
+        else:
+            while i + n < end and n < limit and not repeats(row, i + n, end):
+                n += 1
+            yield False, row[i:i + n]
+        i += n
+
+
+def encode_1(width, height, pixels):
+    """Encoding 1: a 4-byte offset a row; pairs (index, length - 1), index 0xFF for raw bytes."""
+    def repeats(row, i, end):
+        return row[i] != 0xFF and (row[i] < 8 or (i + 1 < end and row[i + 1] == row[i]))
+    table, body = bytearray(), bytearray()
+    for y in range(height):
+        table += struct.pack("<I", 4 * height + len(body))
+        for repeated, run in runs(pixels[y * width:(y + 1) * width], 0, width, 256, repeats):
+            body += bytes((run[0], len(run) - 1)) if repeated else bytes((0xFF, len(run) - 1)) + bytes(run)
+    return bytes(table + body)
+
+
+def encode_3(width, height, pixels):
+    """Encoding 3: a 2-byte offset for each 32-pixel block of each row; control bytes (code << 5 |
+    length - 1), code 7 for raw bytes, 0 to 6 repeating that index."""
+    blocks = (width + 31) // 32
+    table, body = bytearray(), bytearray()
+    for y in range(height):
+        row = pixels[y * width:(y + 1) * width]
+        for b in range(blocks):
+            table += struct.pack("<H", 2 * height * blocks + len(body))
+            for repeated, run in runs(row, 32 * b, min(width, 32 * b + 32), 32, lambda r, i, e: r[i] <= 6):
+                body += bytes((run[0] << 5 | len(run) - 1,)) if repeated else bytes((7 << 5 | len(run) - 1,)) + bytes(run)
+    return bytes(table + body)
+
+
+def flag_frame(w, h, wave, droop):
+    """A flag on a pole with its shadow on the ground: wave shifts the cloth's ripple, droop (0 to 1)
+    lets it hang."""
+    SHADOW_BORDER, SHADOW, FLAG, OUTLINE, POLE, POLE_DARK, KNOB = 1, 4, 5, 8, 9, 10, 11
+    pixels = bytearray(w * h)
+    pole_x, top, ground = 18, 8, 56
+    for y in range(ground - 3, ground + 4):  # the shadow falls to the lower right of the pole's foot
+        for x in range(pole_x, w):
+            d = (x - pole_x) - 2 * (y - (ground - 3))
+            if 0 <= d < 30 - (y - ground + 3) * 3:
+                edge = d == 0 or y in (ground - 3, ground + 3) or d == 29 - (y - ground + 3) * 3
+                pixels[y * w + x] = SHADOW_BORDER if edge else SHADOW
+    for y in range(top, ground):
+        pixels[y * w + pole_x] = POLE
+        pixels[y * w + pole_x + 1] = POLE_DARK
+    pixels[(top - 1) * w + pole_x] = pixels[(top - 1) * w + pole_x + 1] = KNOB
+    for x in range(pole_x + 2, pole_x + 30):
+        u = (x - pole_x - 2) / 28.0
+        sag = droop * u * 14  # a hanging flag falls away from the pole
+        lift = (1 - droop) * 2.5 * math.sin(u * 6.0 + wave) * u
+        y0 = round(top + 1 + sag + lift)
+        y1 = round(top + 14 + sag * 0.6 + lift)
+        for y in range(y0, y1 + 1):
+            pixels[y * w + x] = OUTLINE if y in (y0, y1) or x == pole_x + 29 else FLAG
+    return pixels
+
+
+def stored_rectangle(w, h, pixels, block):
+    """The bounding box of what is not background, its width rounded up to whole blocks."""
+    xs = [i % w for i, v in enumerate(pixels) if v]
+    ys = [i // w for i, v in enumerate(pixels) if v]
+    left, top = min(xs), min(ys)
+    width = -(-(max(xs) + 1 - left) // block) * block
+    left = min(left, w - width)
+    height = max(ys) + 1 - top
+    crop = bytearray()
+    for y in range(top, top + height):
+        crop += pixels[y * w + left:y * w + left + width]
+    return left, top, width, height, bytes(crop)
+
+
+def sprite():
+    w, h = 64, 64
+    palette = [(0, 255, 255), (255, 150, 255), (255, 100, 255), (255, 50, 255), (255, 0, 255),
+               (255, 255, 0), (180, 0, 255), (0, 255, 0), (40, 24, 16), (150, 100, 50), (96, 60, 30),
+               (230, 200, 60)]
+    waving = [flag_frame(w, h, t * math.pi / 2, 0.0) for t in range(4)]
+    drooping = [flag_frame(w, h, 0.0, d) for d in (0.5, 1.0)]
+    # Group 0 waves in encoding 3 (rows cut into 32-pixel blocks, as map objects are stored);
+    # group 1 droops in encoding 1 from the first waving frame, which the two groups share.
+    frames = [(3, f) for f in waving] + [(1, f) for f in drooping]
+    groups = [(0, [0, 1, 2, 3]), (1, [0, 4, 5])]
+    names = [f"flag{i}.pcx".encode() for i in range(len(frames))]
+
+    tables = sum(16 + 17 * len(refs) for _, refs in groups)
+    at = 16 + 768 + tables
+    blobs, offsets = [], []
+    for encoding, pixels in frames:
+        left, top, sw, sh, crop = stored_rectangle(w, h, pixels, 32 if encoding == 3 else 1)
+        data = (encode_3 if encoding == 3 else encode_1)(sw, sh, crop)
+        blobs.append(SPRITE_FRAME_HEADER.pack(len(data), encoding, w, h, sw, sh, left, top) + data)
+        offsets.append(at)
+        at += len(blobs[-1])
+
+    out = struct.pack("<IIII", SPRITE_MAP_OBJECT, w, h, len(groups)) + rgb_palette(palette)
+    for group_id, refs in groups:
+        out += struct.pack("<II", group_id, len(refs)) + bytes(8)
+        out += b"".join(names[i].ljust(13, b"\0") for i in refs)
+        out += b"".join(struct.pack("<I", offsets[i]) for i in refs)
+    write("sprite.def", out + b"".join(blobs))
 
 
 # --- замок.pcx: 8-bit, palette at the end, a name that is not ASCII --------------------------------
@@ -313,6 +434,7 @@ def not_pictures():
 if __name__ == "__main__":
     sunset()
     wheel()
+    arrow()
     sprite()
     castle()
     not_pictures()
