@@ -5,9 +5,8 @@
 #include "temporary_picture.h"
 #include "ui_unit1.h"
 
-#include <QWidget>
-
 #include <QPoint>
+#include <QWidget>
 
 #include <memory>
 #include <optional>
@@ -42,9 +41,9 @@ public:
     // The viewer was closed by its close box: ToolButton6 rises, running no operation.
     void ViewerClosed();
 
-    // The ends of the run other than the exit button, wired by ProgramWindows. Either saves the
-    // settings as the exit button does, but an error goes to standard error and cannot keep the
-    // window open.
+    // The ends of the run other than the exit button, wired by ProgramWindows. Both save the
+    // settings as the exit button does, except that an error goes to standard error and cannot
+    // keep the window open.
     // A termination signal, taken on the event loop: ends the run at once, modal boxes and all.
     void EndSession();
     // Notes what the exit saves; called whenever the event loop goes idle.
