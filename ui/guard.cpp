@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <exception>
 
 namespace pcx::ui {
@@ -31,17 +32,36 @@ void ShowErrorBox(const QString &message)
     box.exec();
 }
 
-bool RunGuarded(const std::function<void()> &action)
+namespace {
+
+bool Run(const std::function<void()> &action, void (*report)(const QString &message))
 {
     try {
         action();
         return true;
     } catch (const std::exception &e) {
-        ShowErrorBox(QString::fromUtf8(e.what()));
+        report(QString::fromUtf8(e.what()));
     } catch (...) {
-        ShowErrorBox(QString());
+        report(QString());
     }
     return false;
+}
+
+void PrintError(const QString &message)
+{
+    std::fprintf(stderr, "pcxconv: %s\n", UserMessage(message.toStdString()).c_str());
+}
+
+} // namespace
+
+bool RunGuarded(const std::function<void()> &action)
+{
+    return Run(action, ShowErrorBox);
+}
+
+bool RunReported(const std::function<void()> &action)
+{
+    return Run(action, PrintError);
 }
 
 } // namespace pcx::ui

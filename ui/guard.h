@@ -12,6 +12,10 @@ namespace pcx::ui {
 // the action ended in an error.
 bool RunGuarded(const std::function<void()> &action);
 
+// As RunGuarded, for when no box may be shown because the run is ending without its window: the
+// message goes to standard error as "pcxconv: MESSAGE".
+bool RunReported(const std::function<void()> &action);
+
 // The modal error box: the application title as caption, the stop icon, one OK, the other windows
 // disabled meanwhile. The message gets the full-stop rule.
 void ShowErrorBox(const QString &message);

@@ -2,6 +2,7 @@
 // then the viewer and the About window; only the main window is shown. A FILE or DIR argument is
 // opened last, as a click would open it.
 #include "command_line.h"
+#include "display_check.h"
 #include "guard.h"
 #include "look.h"
 #include "program_windows.h"
@@ -10,41 +11,23 @@
 #include <QApplication>
 #include <QDir>
 
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-// Qt aborts with a toolkit message when there is no display; say plainly what to do instead.
-bool HasDisplay()
-{
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     if (const std::optional<int> status = pcx::ui::AnswerHelpOrVersion(argc, argv))
         return *status;
-    if (!HasDisplay()) {
-        std::fprintf(stderr, "pcxconv: no display (DISPLAY is not set); to run it without one, "
-                             "start it under Xvfb: xvfb-run -a %s\n",
-                     argv[0]);
-        return EXIT_FAILURE;
-    }
-    QApplication app(argc, argv);
+    if (const QString problem = pcx::ui::DisplayProblem(argc, argv); !problem.isEmpty())
+        return pcx::ui::RefuseWithoutDisplay(argc, argv, problem);
+    const std::unique_ptr<QApplication> app = pcx::ui::StartApplication(argc, argv);
     // Resolved now: the settings' directory becomes the working directory.
-    const std::optional<QString> path = pcx::ui::PathArgument(app.arguments(), QDir::currentPath());
+    const std::optional<QString> path = pcx::ui::PathArgument(app->arguments(), QDir::currentPath());
     if (!path)
         return 2;
-    pcx::ui::ApplyClassicLook(app);
+    pcx::ui::ApplyClassicLook(*app);
 
     const ProgramWindows windows;
     Form1->show();
     // After the settings, so the argument wins over the saved directory.
     if (!path->isEmpty())
         pcx::ui::RunGuarded([&path] { Form1->OpenPath(*path); });
-    return app.exec();
+    return app->exec();
 }

@@ -2,9 +2,24 @@
 #include "program_windows.h"
 
 #include "guard.h"
+#include "termination_signals.h"
 #include "unit1.h"
 #include "unit2.h"
 #include "unit3.h"
+
+#include <QAbstractEventDispatcher>
+
+#include <cstdlib>
+
+namespace {
+
+void EndWithoutDisplay()
+{
+    if (Form1)
+        Form1->EndWithoutDisplay();
+}
+
+} // namespace
 
 ProgramWindows::ProgramWindows()
 {
@@ -15,10 +30,19 @@ ProgramWindows::ProgramWindows()
     pcx::ui::RunGuarded([] { Form2->FormCreate(); });
     form3_ = std::make_unique<TForm3>();
     Form3 = form3_.get();
+
+    signals_ = std::make_unique<pcx::ui::TerminationSignals>([] { Form1->EndSession(); });
+    // What the exit saves is noted while the windows can still be read: when exit() comes, the
+    // display may be gone.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     Form1, [] { Form1->NoteExitValues(); });
+    static const bool registered = std::atexit(EndWithoutDisplay) == 0;
+    (void)registered;
 }
 
 ProgramWindows::~ProgramWindows()
 {
+    signals_.reset();
     Form3 = nullptr;
     form3_.reset();
     Form2 = nullptr;

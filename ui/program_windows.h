@@ -1,6 +1,7 @@
 // The program's three windows, built in the program's order: Form1 (its creation loads the settings),
-// then Form2 (its creation reads the viewer's position), then Form3. The start of the program, the
-// window tests and the benchmarks all build them here.
+// then Form2 (its creation reads the viewer's position), then Form3; and the run's ends besides the
+// exit button: a termination signal, or exit() called by Qt when the display's connection breaks.
+// The start of the program, the window tests and the benchmarks all build them here.
 #pragma once
 
 #include <QString>
@@ -8,6 +9,9 @@
 
 #include <memory>
 
+namespace pcx::ui {
+class TerminationSignals;
+}
 class TForm1;
 class TForm2;
 class TForm3;
@@ -25,6 +29,7 @@ private:
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<TForm3> form3_;
+    std::unique_ptr<pcx::ui::TerminationSignals> signals_;
 };
 
 // A control of a window by the name its .ui file gives it, for the tests and benchmarks that drive

@@ -190,17 +190,28 @@ void TForm1::FormCreate()
 
 void TForm1::FormClose()
 {
+    SaveAtExit(CurrentExitValues());
+}
+
+TForm1::ExitValues TForm1::CurrentExitValues() const
+{
+    return {pos(), Form2->pos(), ui.ToolButton6->isChecked(), ui.ToolButton8->isChecked(),
+            ui.DirectoryListBox1->directory()};
+}
+
+void TForm1::SaveAtExit(const ExitValues &values)
+{
     const pcx::SettingsKey key;
     if (!key.tryOpen())
         return;
-    key.writeInteger(pcx::Setting::Left, pos().x());
-    key.writeInteger(pcx::Setting::Top, pos().y());
-    key.writeInteger(pcx::Setting::VLeft, Form2->pos().x());
-    key.writeInteger(pcx::Setting::VTop, Form2->pos().y());
-    key.writeBoolean(pcx::Setting::WView, ui.ToolButton6->isChecked());
-    key.writeBoolean(pcx::Setting::AutoSave, ui.ToolButton8->isChecked());
-    key.writeText(pcx::Setting::Dir, ui.DirectoryListBox1->directory());
-    temporary_.Remove();
+    key.writeInteger(pcx::Setting::Left, values.form1.x());
+    key.writeInteger(pcx::Setting::Top, values.form1.y());
+    key.writeInteger(pcx::Setting::VLeft, values.form2.x());
+    key.writeInteger(pcx::Setting::VTop, values.form2.y());
+    key.writeBoolean(pcx::Setting::WView, values.view);
+    key.writeBoolean(pcx::Setting::AutoSave, values.autoSave);
+    key.writeText(pcx::Setting::Dir, values.dir);
+    temporary_->Remove();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -234,7 +245,7 @@ void TForm1::FileListBox1Change()
         ui.Image2->show();
         return;
     }
-    const QString temporary = temporary_.Write([&](const std::string &fileName) {
+    const QString temporary = temporary_->Write([&](const std::string &fileName) {
         if (indexed)
             pcx::ConvertIndexed(rec, fileName);
         else
@@ -372,4 +383,23 @@ void TForm1::OpenPath(const QString &path)
 void TForm1::ViewerClosed()
 {
     ui.ToolButton6->setChecked(false);
+}
+
+void TForm1::EndSession()
+{
+    pcx::ui::RunReported([this] { FormClose(); });
+    // Not quit(): its closing of every window would run FormClose again, and a refusal would stop it.
+    QCoreApplication::exit(0);
+}
+
+void TForm1::NoteExitValues()
+{
+    noted_ = CurrentExitValues();
+}
+
+void TForm1::EndWithoutDisplay()
+{
+    if (noted_)
+        pcx::ui::RunReported([this] { SaveAtExit(*noted_); });
+    temporary_.reset();
 }

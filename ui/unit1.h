@@ -5,9 +5,11 @@
 #include "temporary_picture.h"
 #include "ui_unit1.h"
 
+#include <QPoint>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -19,7 +21,7 @@ public:
     [[nodiscard]] pcx::CurrentFileRecord &record() { return *record_; }
 
     // Where each preview writes its BMP: temppic.bmp in a directory of this user's own.
-    [[nodiscard]] QString TemporaryFileName() { return temporary_.fileName(); }
+    [[nodiscard]] QString TemporaryFileName() { return temporary_->fileName(); }
 
     void FormCreate();
     void FileListBox1Change();
@@ -39,6 +41,17 @@ public:
     // The viewer was closed by its close box: ToolButton6 rises, running no operation.
     void ViewerClosed();
 
+    // The ends of the run other than the exit button, wired by ProgramWindows. Both save the
+    // settings as the exit button does, except that an error goes to standard error and cannot
+    // keep the window open.
+    // A termination signal, taken on the event loop: ends the run at once, modal boxes and all.
+    void EndSession();
+    // Notes what the exit saves; called whenever the event loop goes idle.
+    void NoteExitValues();
+    // exit() called with the windows up, as Qt does when the display's connection breaks: saves what
+    // was noted last, touching no widget (the display is gone), and removes the temporary directory.
+    void EndWithoutDisplay();
+
 protected:
     // FormClose: saves the settings; an error keeps the window open.
     void closeEvent(QCloseEvent *event) override;
@@ -53,8 +66,21 @@ private:
     void SaveCurrentPicture(const QString &fileName);
     void FormClose();
 
+    // What FormClose saves, in the order it saves it.
+    struct ExitValues {
+        QPoint form1;
+        QPoint form2;
+        bool view = false;
+        bool autoSave = false;
+        QString dir;
+    };
+    [[nodiscard]] ExitValues CurrentExitValues() const;
+    void SaveAtExit(const ExitValues &values);
+
     std::unique_ptr<pcx::CurrentFileRecord> record_;
-    TemporaryPicture temporary_;
+    // Emptied only by EndWithoutDisplay, whose exit() runs no destructor of the windows.
+    std::optional<TemporaryPicture> temporary_{std::in_place};
+    std::optional<ExitValues> noted_;
 };
 
 // The main window, alive for the whole run.

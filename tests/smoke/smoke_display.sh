@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts the built pcxconv on a real X display (its own Xvfb) with a fresh configuration, checks
 # the main window's caption, position and size, moves it, leaves through the exit button and checks
-# the settings file that the exit wrote; then starts it again on a file with the automatic save on.
+# the settings file that the exit wrote; then starts it again on a file with the automatic save on;
+# last, kills the X server under it, and checks that it still saved its settings and removed its
+# private temporary directory.
 # Usage: smoke_display.sh PCXCONV
 set -euo pipefail
 
@@ -115,15 +117,20 @@ read -r x y width height < <(geometry)
 # With no window manager the first run places the window at the default 0, 0.
 [[ "$x,$y" == "0,0" ]] || fail "window at $x,$y on the first run, expected 0,0"
 
+# Moves the window and waits until the program can have seen its new place.
+move_window() {
+  xdotool windowmove "$window" "$1" "$2"
+  for ((i = 0; i < 25; i++)); do
+    read -r x y _ < <(geometry)
+    [[ "$x,$y" == "$1,$2" ]] && break
+    sleep 0.2
+  done
+  [[ "$x,$y" == "$1,$2" ]] || fail "window did not move to $1,$2"
+  sleep 0.5
+}
+
 # Move it, so the saved position shows that the exit wrote the settings.
-xdotool windowmove "$window" "$kMovedLeft" "$kMovedTop"
-for ((i = 0; i < 25; i++)); do
-  read -r x y _ < <(geometry)
-  [[ "$x,$y" == "$kMovedLeft,$kMovedTop" ]] && break
-  sleep 0.2
-done
-[[ "$x,$y" == "$kMovedLeft,$kMovedTop" ]] || fail "window did not move to $kMovedLeft,$kMovedTop"
-sleep 0.5   # let the program see its new position before it is asked to save it
+move_window "$kMovedLeft" "$kMovedTop"
 
 exit_through_button
 
@@ -162,3 +169,29 @@ grep -qxF "Dir=$pictures" "$settings" ||
   fail "the exit saved no Dir=$pictures:
 $(cat "$settings")"
 echo "pcxconv $pictures/x.pcx wrote x.bmp at start and saved its directory at exit"
+
+# Last run: the display goes away under the program, as at a logout. With no runtime directory of
+# its own, the picture lives in a private directory under TMPDIR, which must go too.
+export TMPDIR="$work/tmp"
+mkdir "$TMPDIR"
+unset XDG_RUNTIME_DIR
+start_window "$pictures/x.pcx"
+for ((i = 0; i < kWaitSeconds * 5; i++)); do
+  compgen -G "$TMPDIR/pcxconv-*/temppic.bmp" >/dev/null && break
+  sleep 0.2
+done
+compgen -G "$TMPDIR/pcxconv-*/temppic.bmp" >/dev/null || fail "no temporary picture in $TMPDIR"
+move_window 40 30
+kill "$xvfb_pid"
+wait "$xvfb_pid" 2>/dev/null || true
+xvfb_pid=""
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+[[ $status == 1 ]] || fail "pcxconv ended with status $status when its display went away, expected 1"
+[[ $(grep -E '^(Left|Top)=' "$settings" | sort | tr '\n' ' ') == "Left=40 Top=30 " ]] ||
+  fail "the lost display saved no Left=40, Top=30:
+$(cat "$settings")"
+leftover=$(compgen -G "$TMPDIR/pcxconv-*" || true)
+[[ -z $leftover ]] || fail "the lost display left $leftover behind"
+echo "pcxconv saved its settings and removed $TMPDIR/pcxconv-* when its display went away"

@@ -1,5 +1,6 @@
 // The settings as the windows use them: the first run's defaults, values kept across a close and
-// a new start, deleting the key, and a wrong-typed value ending the main window's creation step.
+// a new start or a termination signal, deleting the key, and a wrong-typed value ending the main
+// window's creation step.
 #include "window_fixture.h"
 
 #include "ui/guard.h"
@@ -10,6 +11,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
+
+#include <csignal>
 
 #include <unistd.h>
 
@@ -35,6 +39,8 @@ private slots:
     void wrongTypeSkipsRestOfStep_data();
     void wrongTypeSkipsRestOfStep();
     void unwritableKey();
+    void terminationSignal_data();
+    void terminationSignal();
 
 private:
     // Converts a small picture so that the temporary file exists.
@@ -181,6 +187,45 @@ void SettingsTest::unwritableKey()
                                            QStringLiteral("Failed to get data for 'VLeft'")}));
     QCOMPARE(Form1->pos(), QPoint(191, 813));
     QCOMPARE(Form2->pos(), QPoint(722, 650));
+}
+
+void SettingsTest::terminationSignal_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<bool>("ignored"); // from the start, as nohup ignores SIGHUP
+    QTest::newRow("SIGTERM") << SIGTERM << false;
+    QTest::newRow("SIGHUP") << SIGHUP << false;
+    QTest::newRow("SIGINT") << SIGINT << false;
+    QTest::newRow("SIGHUP under nohup") << SIGHUP << true;
+}
+
+// A termination signal ends the event loop, status 0, having saved as the exit button saves.
+void SettingsTest::terminationSignal()
+{
+    QFETCH(int, number);
+    QFETCH(bool, ignored);
+    const auto former = std::signal(number, ignored ? SIG_IGN : SIG_DFL);
+    windows_ = std::make_unique<Windows>();
+    preview();
+    Form1->move(60, 70);
+    Click(Control<QToolButton>(Form1, "ToolButton8"));
+
+    QVERIFY(std::raise(number) == 0);
+    // A signal left unanswered is ended here, with status 1.
+    QTimer unanswered;
+    unanswered.setSingleShot(true);
+    connect(&unanswered, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    unanswered.start(ignored ? 300 : 20000);
+    const int status = QCoreApplication::exec();
+    const bool pictureLeft = QFile::exists(Form1->TemporaryFileName());
+    windows_.reset();
+    std::signal(number, former);
+
+    QCOMPARE(status, ignored ? 1 : 0);
+    QCOMPARE(session_->setting(Setting::Left).toString(), ignored ? "0" : "60");
+    QCOMPARE(session_->setting(Setting::AutoSave).toString(), ignored ? "0" : "1");
+    QCOMPARE(pictureLeft, ignored);
+    QVERIFY(boxes_->boxes().isEmpty());
 }
 
 QTEST_MAIN(SettingsTest)
