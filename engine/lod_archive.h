@@ -1,0 +1,129 @@
+// Reading the game's LOD archives: the directory checked field by field when the archive is opened,
+// and each entry opened as a ByteSource, so that every conversion works on entries unchanged.
+//
+// A damaged directory fails the archive ("damaged archive: REASON"); a damaged entry fails that
+// entry alone, when it is opened ("damaged entry: REASON"). Neither message names the archive or the
+// entry: the caller adds them. Memory is bounded by the entry being read: nothing is allocated from
+// a size that was not checked against the file and the 1 GiB limit.
+#pragma once
+
+#include "byte_io.h"
+#include "errors.h"
+#include "lod_format.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct libdeflate_decompressor;
+
+namespace pcx {
+
+// A failure that concerns one entry of an archive: the message reads on its own, and entry() names
+// the entry, so that the caller can say which archive and which entry.
+class EntryError : public Error {
+public:
+    EntryError(std::string entry, const std::string &message) : Error(message), entry_(std::move(entry)) {}
+    [[nodiscard]] const std::string &entry() const { return entry_; }
+
+private:
+    std::string entry_;
+};
+
+// True when the source starts with the archive's magic, whatever its name.
+[[nodiscard]] bool IsLodArchive(ByteSource &source);
+
+// One slot of the directory as it stands in the file.
+struct LodEntry {
+    std::string name;             // the bytes before the first zero byte (all 16 when there is none)
+    std::uint32_t offset = 0;     // of the data, from the start of the file
+    std::uint32_t size = 0;       // once unpacked
+    std::uint32_t type = 0;       // kept for the writer, never interpreted
+    std::uint32_t packedSize = 0; // 0: stored as it is
+    // Why the entry cannot be opened, as far as its directory fields tell; empty when they are
+    // sound. A packed stream that does not unpack to `size` bytes is only found when it is read.
+    std::string fault;
+
+    [[nodiscard]] bool packed() const { return packedSize != 0; }
+    // The bytes its data takes in the file.
+    [[nodiscard]] std::uint32_t storedSize() const { return packed() ? packedSize : size; }
+};
+
+// Unpacks entries; libdeflate's state and a buffer for the packed bytes. One per thread that reads.
+class Inflater {
+public:
+    Inflater();
+    // into.size() bytes exactly, from a zlib stream, or raw deflate where the zlib header is
+    // absent; EntryError "damaged entry: ..." for anything else.
+    void Unpack(const std::string &entry, std::span<const std::uint8_t> packed, std::span<std::uint8_t> into);
+
+private:
+    friend class LodArchive;
+    struct Free {
+        void operator()(libdeflate_decompressor *d) const;
+    };
+    std::unique_ptr<libdeflate_decompressor, Free> state_;
+    std::vector<std::uint8_t> packed_; // the packed bytes of the entry being read
+};
+
+// An entry as a source: a stored entry is a window onto the archive's source (nothing copied), a
+// packed one its unpacked bytes in memory. A window reads from the archive's source, which must
+// outlive it.
+class EntrySource final : public ByteSource {
+public:
+    EntrySource() = default;
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) override;
+    std::size_t ReadScatteredAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces) override;
+    std::uint64_t Size() override { return size_; }
+
+private:
+    friend class LodArchive;
+    ByteSource *archive_ = nullptr; // a window onto it from start_ on,
+    std::uint64_t start_ = 0;
+    std::unique_ptr<std::uint8_t[]> unpacked_; // or the unpacked bytes
+    std::uint64_t size_ = 0;
+};
+
+// An open archive: its header and directory, read and checked once. The source must outlive it.
+// Several threads may open and read entries at once (each with its own Inflater) when the source
+// allows concurrent reads, as files and memory do.
+class LodArchive {
+public:
+    // "damaged archive: REASON" when the magic, the count or the directory is wrong.
+    explicit LodArchive(ByteSource &source);
+
+    [[nodiscard]] std::uint32_t kind() const { return kind_; }
+    [[nodiscard]] const lod::Reserved &reserved() const { return reserved_; }
+    [[nodiscard]] std::span<const LodEntry> entries() const { return entries_; }
+    [[nodiscard]] ByteSource &source() const { return source_; }
+
+    // The first entry in directory order whose name matches, letter case ignored: of two entries
+    // whose names differ only in case, the first wins.
+    [[nodiscard]] std::optional<std::size_t> Find(std::string_view name) const;
+
+    // Each of these throws EntryError "damaged entry: REASON" when the entry is damaged.
+    // The entry, once its directory fields are found sound.
+    [[nodiscard]] const LodEntry &Checked(std::size_t index) const;
+    // The entry as a source of exactly its declared size.
+    [[nodiscard]] EntrySource Open(std::size_t index, Inflater &inflater) const;
+    // The unpacked bytes into a buffer of exactly the declared size.
+    void UnpackInto(std::size_t index, std::span<std::uint8_t> into, Inflater &inflater) const;
+    // The bytes as stored in the file, packed or not (to copy an entry into another archive).
+    [[nodiscard]] std::vector<std::uint8_t> ReadStored(std::size_t index) const;
+
+private:
+    void ReadStoredInto(const LodEntry &entry, std::span<std::uint8_t> into) const;
+
+    ByteSource &source_;
+    std::uint32_t kind_ = 0;
+    lod::Reserved reserved_{};
+    std::vector<LodEntry> entries_;
+};
+
+} // namespace pcx
