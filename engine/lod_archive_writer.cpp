@@ -213,20 +213,28 @@ std::vector<EditSlot> PlanEdit(const LodArchive &archive, std::span<const std::s
     CheckNewNames(added);
 
     std::vector<EditSlot> plan;
-    std::unordered_map<std::string, std::size_t> slotOf; // folded name: the first kept slot
+    struct Kept {
+        std::size_t slot; // the first kept entry of the name
+        bool twin;        // another kept entry has it too
+    };
+    std::unordered_map<std::string, Kept> kept; // by folded name
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (gone[i])
             continue;
-        slotOf.try_emplace(lod::FoldedName(entries[i].name), plan.size());
+        const auto [first, fresh] = kept.try_emplace(lod::FoldedName(entries[i].name), Kept{plan.size(), false});
+        first->second.twin = !fresh;
         plan.push_back({EditSlot::From::kKept, i, std::nullopt});
     }
     for (std::size_t j = 0; j < added.size(); ++j) {
-        const auto kept = slotOf.find(lod::FoldedName(added[j]));
-        if (kept == slotOf.end()) {
+        const auto match = kept.find(lod::FoldedName(added[j]));
+        if (match == kept.end()) {
             plan.push_back({EditSlot::From::kAdded, j, std::nullopt});
             continue;
         }
-        EditSlot &slot = plan[kept->second];
+        // Twins are kept as the archive has them, but an added entry would share its name with one.
+        if (match->second.twin)
+            throw NameTaken(added[j]);
+        EditSlot &slot = plan[match->second.slot];
         slot = {EditSlot::From::kAdded, j, slot.index};
     }
     if (plan.size() > lod::kSlots)

@@ -124,10 +124,11 @@ struct EditSlot {
 };
 
 // The new archive's directory: the old entries in their order without those removed (each name
-// removes the first entry it matches, letter case ignored), each added name replacing the first kept
+// removes the first entry it matches, letter case ignored), each added name replacing the kept
 // entry it matches in that entry's slot, the others appended in the order given. EntryError, and
 // nothing to write, for a removed name the archive does not hold, added names CheckNewNames
-// refuses, a kept entry whose directory fields are damaged, or more than 10,000 entries.
+// refuses, an added name that two kept entries share (twins differing in case), a kept entry whose
+// directory fields are damaged, or more than 10,000 entries.
 [[nodiscard]] std::vector<EditSlot> PlanEdit(const LodArchive &archive, std::span<const std::string> removed,
                                              std::span<const std::string> added);
 

@@ -349,5 +349,29 @@ TEST(LodArchiveWriter, EditsKeepWhatTheyDoNotChange)
     }
 }
 
+TEST(LodArchiveWriter, TwinsDifferingInCaseAreKeptButNotJoined)
+{
+    const Bytes bytes = test::MakeLodArchive({.entries = {{.name = "Twin.PCX", .data = {1}, .type = 1},
+                                                          {.name = "twin.pcx", .data = {2}, .type = 2}}});
+    MemorySource source(bytes);
+    const LodArchive archive(source);
+    MemoryPositionedSink sink;
+    WriteEdited(archive, PlanEdit(archive, {}, {}), {}, sink);
+    ExpectHolds(sink.bytes(), {{"Twin.PCX", {1}, 1}, {"twin.pcx", {2}, 2}});
+
+    const std::vector<std::string> twinName{"TWIN.PCX"};
+    try {
+        (void)PlanEdit(archive, {}, twinName);
+        ADD_FAILURE() << "a third entry of the twins' name planned";
+    } catch (const EntryError &e) {
+        EXPECT_EQ(e.entry(), "TWIN.PCX");
+    }
+    // Removing the name removes the first twin; the second, alone now, can be replaced.
+    const std::vector<EditSlot> plan = PlanEdit(archive, twinName, twinName);
+    ASSERT_EQ(plan.size(), 1u);
+    EXPECT_EQ(plan[0].from, EditSlot::From::kAdded);
+    EXPECT_EQ(plan[0].replaces, 1u);
+}
+
 } // namespace
 } // namespace pcx
