@@ -34,23 +34,25 @@ bool HasZlibHeader(std::span<const std::uint8_t> packed)
     return (cmf & 0x0F) == 8 && (cmf >> 4) <= 7 && (cmf << 8 | flg) % 31 == 0;
 }
 
-// Why the directory fields rule the entry out; empty when they do not.
-std::string FaultOf(const LodEntry &entry, bool nameEnds, std::uint64_t archiveSize)
+std::uint64_t DataEnd(const LodEntry &entry)
 {
+    return std::uint64_t{entry.offset} + entry.storedSize();
+}
+
+LodEntry::Fault FaultOf(const LodEntry &entry, bool nameEnds, std::uint64_t archiveSize, std::uint32_t maxEntrySize)
+{
+    using enum LodEntry::Fault;
     if (!nameEnds)
-        return "the name has no end within its " + std::to_string(lod::kNameFieldSize) + " bytes";
-    if (const auto fault = lod::NameFault(entry.name))
-        return "the name " + *fault;
-    if (entry.size > lod::kMaxEntrySize)
-        return "it declares " + std::to_string(entry.size) + " bytes, at most 1 GiB is allowed";
-    const std::uint64_t end = std::uint64_t{entry.offset} + entry.storedSize();
-    if (end > archiveSize)
-        return "its data runs to byte " + std::to_string(end) + ", past the archive's end at byte " +
-               std::to_string(archiveSize);
+        return kNameUnended;
+    if (lod::NameFault(entry.name))
+        return kBadName;
+    if (entry.size > maxEntrySize)
+        return kTooLarge;
+    if (DataEnd(entry) > archiveSize)
+        return kOutside;
     if (entry.packed() && entry.size > std::uint64_t{entry.packedSize} * lod::kMaxExpansion)
-        return "its " + std::to_string(entry.packedSize) + " packed bytes cannot unpack to the " +
-               std::to_string(entry.size) + " bytes it declares";
-    return {};
+        return kOverExpansion;
+    return kNone;
 }
 
 } // namespace
@@ -66,14 +68,13 @@ void Inflater::Free::operator()(libdeflate_decompressor *d) const
     libdeflate_free_decompressor(d);
 }
 
-Inflater::Inflater() : state_(libdeflate_alloc_decompressor())
-{
-    if (!state_)
-        throw std::bad_alloc();
-}
-
 void Inflater::Unpack(const std::string &entry, std::span<const std::uint8_t> packed, std::span<std::uint8_t> into)
 {
+    if (!state_) {
+        state_.reset(libdeflate_alloc_decompressor());
+        if (!state_)
+            throw std::bad_alloc();
+    }
     // libdeflate takes no null buffers, even empty ones.
     std::uint8_t none = 0;
     const std::uint8_t *in = packed.empty() ? &none : packed.data();
@@ -116,7 +117,7 @@ std::size_t EntrySource::ReadScatteredAt(std::uint64_t offset, std::span<const s
     return ByteSource::ReadScatteredAt(offset, pieces);
 }
 
-LodArchive::LodArchive(ByteSource &source) : source_(source)
+LodArchive::LodArchive(ByteSource &source, std::uint32_t maxEntrySize) : source_(source), maxEntrySize_(maxEntrySize)
 {
     std::array<std::uint8_t, lod::kDirectoryOffset> header{};
     const std::size_t got = source.ReadAt(0, header);
@@ -134,7 +135,7 @@ LodArchive::LodArchive(ByteSource &source) : source_(source)
     std::vector<std::uint8_t> directory(std::size_t{count} * lod::kSlotSize);
     if (source.ReadAt(lod::kDirectoryOffset, directory) != directory.size())
         throw DamagedArchive("its directory is cut short");
-    const std::uint64_t archiveSize = source.Size();
+    size_ = source.Size();
     entries_.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const auto slot = std::span(directory).subspan(i * lod::kSlotSize, lod::kSlotSize);
@@ -146,7 +147,7 @@ LodArchive::LodArchive(ByteSource &source) : source_(source)
         entry.size = lod::ReadLe32(slot, lod::kSizeField);
         entry.type = lod::ReadLe32(slot, lod::kTypeField);
         entry.packedSize = lod::ReadLe32(slot, lod::kPackedSizeField);
-        entry.fault = FaultOf(entry, nameEnd != nameField.end(), archiveSize);
+        entry.fault = FaultOf(entry, nameEnd != nameField.end(), size_, maxEntrySize);
     }
 }
 
@@ -158,11 +159,34 @@ std::optional<std::size_t> LodArchive::Find(std::string_view name) const
     return static_cast<std::size_t>(found - entries_.begin());
 }
 
+std::string LodArchive::FaultText(std::size_t index) const
+{
+    const LodEntry &entry = entries_.at(index);
+    switch (entry.fault) {
+    case LodEntry::Fault::kNone:
+        break;
+    case LodEntry::Fault::kNameUnended:
+        return "the name has no end within its " + std::to_string(lod::kNameFieldSize) + " bytes";
+    case LodEntry::Fault::kBadName:
+        return "the name " + lod::NameFault(entry.name).value_or("");
+    case LodEntry::Fault::kTooLarge:
+        return "it declares " + std::to_string(entry.size) + " bytes, at most " + std::to_string(maxEntrySize_) +
+               " are allowed";
+    case LodEntry::Fault::kOutside:
+        return "its data runs to byte " + std::to_string(DataEnd(entry)) + ", past the archive's end at byte " +
+               std::to_string(size_);
+    case LodEntry::Fault::kOverExpansion:
+        return "its " + std::to_string(entry.packedSize) + " packed bytes cannot unpack to the " +
+               std::to_string(entry.size) + " bytes it declares";
+    }
+    return {};
+}
+
 const LodEntry &LodArchive::Checked(std::size_t index) const
 {
     const LodEntry &entry = entries_.at(index);
-    if (!entry.fault.empty())
-        throw DamagedEntry(entry.name, entry.fault);
+    if (!entry.sound())
+        throw DamagedEntry(entry.name, FaultText(index));
     return entry;
 }
 

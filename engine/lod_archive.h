@@ -46,19 +46,28 @@ struct LodEntry {
     std::uint32_t size = 0;       // once unpacked
     std::uint32_t type = 0;       // kept for the writer, never interpreted
     std::uint32_t packedSize = 0; // 0: stored as it is
-    // Why the entry cannot be opened, as far as its directory fields tell; empty when they are
-    // sound. A packed stream that does not unpack to `size` bytes is only found when it is read.
-    std::string fault;
+    // What rules the entry out, as far as its directory fields tell (LodArchive::FaultText says it
+    // in words). A packed stream that does not unpack to `size` bytes is only found when it is read.
+    enum class Fault : std::uint8_t {
+        kNone,
+        kNameUnended,    // no zero byte in the name's 16
+        kBadName,        // see lod::NameFault
+        kTooLarge,       // a declared size over the limit
+        kOutside,        // data past the archive's end
+        kOverExpansion,  // more than deflate can unpack from the packed size
+    };
+    Fault fault = Fault::kNone;
 
+    [[nodiscard]] bool sound() const { return fault == Fault::kNone; }
     [[nodiscard]] bool packed() const { return packedSize != 0; }
     // The bytes its data takes in the file.
     [[nodiscard]] std::uint32_t storedSize() const { return packed() ? packedSize : size; }
 };
 
-// Unpacks entries; libdeflate's state and a buffer for the packed bytes. One per thread that reads.
+// Unpacks entries; libdeflate's state (made when first needed) and a buffer for the packed bytes.
+// One per thread that reads.
 class Inflater {
 public:
-    Inflater();
     // into.size() bytes exactly, from a zlib stream, or raw deflate where the zlib header is
     // absent; EntryError "damaged entry: ..." for anything else.
     void Unpack(const std::string &entry, std::span<const std::uint8_t> packed, std::span<std::uint8_t> into);
@@ -95,8 +104,10 @@ private:
 // allows concurrent reads, as files and memory do.
 class LodArchive {
 public:
-    // "damaged archive: REASON" when the magic, the count or the directory is wrong.
-    explicit LodArchive(ByteSource &source);
+    // "damaged archive: REASON" when the magic, the count or the directory is wrong. An entry that
+    // declares more than maxEntrySize bytes is damaged: the tools keep the format's 1 GiB, a fuzzer
+    // takes less so that it spends its time on the checks rather than on allocating.
+    explicit LodArchive(ByteSource &source, std::uint32_t maxEntrySize = lod::kMaxEntrySize);
 
     [[nodiscard]] std::uint32_t kind() const { return kind_; }
     [[nodiscard]] const lod::Reserved &reserved() const { return reserved_; }
@@ -110,6 +121,8 @@ public:
     // Each of these throws EntryError "damaged entry: REASON" when the entry is damaged.
     // The entry, once its directory fields are found sound.
     [[nodiscard]] const LodEntry &Checked(std::size_t index) const;
+    // Why the entry's directory fields rule it out, in words; empty when they are sound.
+    [[nodiscard]] std::string FaultText(std::size_t index) const;
     // The entry as a source of exactly its declared size.
     [[nodiscard]] EntrySource Open(std::size_t index, Inflater &inflater) const;
     // The unpacked bytes into a buffer of exactly the declared size.
@@ -121,6 +134,8 @@ private:
     void ReadStoredInto(const LodEntry &entry, std::span<std::uint8_t> into) const;
 
     ByteSource &source_;
+    std::uint64_t size_ = 0; // of the source, when the directory was read
+    std::uint32_t maxEntrySize_;
     std::uint32_t kind_ = 0;
     lod::Reserved reserved_{};
     std::vector<LodEntry> entries_;

@@ -41,7 +41,8 @@ EntryError TooMany(std::string_view name)
 
 EntryError TooLarge(std::string_view name, std::uint64_t size)
 {
-    return EntryError(std::string(name), "it is " + std::to_string(size) + " bytes, at most 1 GiB is allowed");
+    return EntryError(std::string(name), "it is " + std::to_string(size) + " bytes, at most " +
+                                             std::to_string(lod::kMaxEntrySize) + " are allowed");
 }
 
 EntryError PastFourGiB(std::string_view name)

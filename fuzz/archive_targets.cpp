@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pcx::fuzz {
@@ -22,6 +23,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t kEditBytes = 3;
+// Entries are read up to this size: larger ones cost an allocation of up to 1,032 times their packed
+// size each and show nothing new.
+constexpr std::uint32_t kMostRead = 1 << 12;
 constexpr std::size_t kMostAdded = 3000;
 
 [[noreturn]] void Fail(const std::string &what)
@@ -80,7 +84,7 @@ void ReadArchive(const std::uint8_t *data, std::size_t size)
     const bool magic = IsLodArchive(source);
     std::optional<LodArchive> archive;
     try {
-        archive.emplace(source);
+        archive.emplace(source, kMostRead);
     } catch (const Error &e) {
         Require(StartsWith(e.what(), "damaged archive: "), std::string("unexpected message: ") + e.what());
         Require(magic == !StartsWith(e.what(), "damaged archive: it does not start"), "the magic misjudged");
@@ -92,17 +96,22 @@ void ReadArchive(const std::uint8_t *data, std::size_t size)
             "a directory beyond the limits or the input opened");
 
     Inflater inflater;
+    bool faultSeen = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const LodEntry &entry = entries[i];
         const auto found = archive->Find(entry.name);
         Require(found && *found <= i && lod::SameName(entries[*found].name, entry.name), "a name not found first");
-        if (entry.fault.empty())
-            Require(!lod::NameFault(entry.name) && entry.size <= lod::kMaxEntrySize &&
+        if (entry.sound())
+            Require(!lod::NameFault(entry.name) && entry.size <= kMostRead &&
                         std::uint64_t{entry.offset} + entry.storedSize() <= size,
                     "an entry beyond the limits passed as sound");
+        // A fault in the directory fields fails every read the same way, and each failure costs an
+        // exception: the first such entry stands for the others.
+        if (!entry.sound() && std::exchange(faultSeen, true))
+            continue;
         try {
             EntrySource opened = archive->Open(i, inflater);
-            Require(entry.fault.empty(), "an entry with a fault opened");
+            Require(entry.sound(), "an entry with a fault opened");
             Require(opened.Size() == entry.size, "an entry opened with another size");
             const Bytes bytes = ReadWhole(opened);
             const auto stored = input.subspan(entry.offset, entry.storedSize());
@@ -113,7 +122,7 @@ void ReadArchive(const std::uint8_t *data, std::size_t size)
         } catch (const EntryError &e) {
             Require(StartsWith(e.what(), "damaged entry: "), std::string("unexpected message: ") + e.what());
             Require(e.entry() == entry.name, "a damaged entry's error names another");
-            Require(!entry.fault.empty() || entry.packed(), "a sound stored entry failed");
+            Require(!entry.sound() || entry.packed(), "a sound stored entry failed");
         }
     }
 }

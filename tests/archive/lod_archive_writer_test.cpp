@@ -259,7 +259,7 @@ TEST(LodArchiveWriter, RefusesToPassFourGiBAndEntriesOverOneGiB)
         (void)Deflater(6).Pack("huge", std::span(static_cast<const std::uint8_t *>(pages), over));
         ADD_FAILURE() << "packed";
     } catch (const EntryError &e) {
-        EXPECT_EQ(std::string(e.what()), "it is 1073741825 bytes, at most 1 GiB is allowed");
+        EXPECT_EQ(std::string(e.what()), "it is 1073741825 bytes, at most 1073741824 are allowed");
     }
     munmap(pages, over);
 }
