@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <unordered_set>
@@ -72,7 +73,8 @@ void MemoryPositionedSink::WriteAt(std::uint64_t offset, std::span<const std::ui
 {
     if (offset > bytes_.size() || bytes.size() > bytes_.size() - offset)
         throw std::out_of_range("WriteAt beyond what was written");
-    std::ranges::copy(bytes, bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+    if (!bytes.empty())
+        std::memcpy(bytes_.data() + offset, bytes.data(), bytes.size());
 }
 
 void Deflater::Free::operator()(libdeflate_compressor *c) const
