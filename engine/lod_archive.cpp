@@ -19,7 +19,7 @@ Error DamagedArchive(const std::string &reason)
     return Error("damaged archive: " + reason);
 }
 
-EntryError DamagedEntry(const std::string &entry, const std::string &reason)
+EntryError DamagedEntry(std::string_view entry, const std::string &reason)
 {
     return EntryError(entry, "damaged entry: " + reason);
 }
@@ -44,7 +44,7 @@ LodEntry::Fault FaultOf(const LodEntry &entry, bool nameEnds, std::uint64_t arch
     using enum LodEntry::Fault;
     if (!nameEnds)
         return kNameUnended;
-    if (lod::NameFault(entry.name))
+    if (lod::NameFault(entry.name()))
         return kBadName;
     if (entry.size > maxEntrySize)
         return kTooLarge;
@@ -68,7 +68,7 @@ void Inflater::Free::operator()(libdeflate_decompressor *d) const
     libdeflate_free_decompressor(d);
 }
 
-void Inflater::Unpack(const std::string &entry, std::span<const std::uint8_t> packed, std::span<std::uint8_t> into)
+void Inflater::Unpack(std::string_view entry, std::span<const std::uint8_t> packed, std::span<std::uint8_t> into)
 {
     if (!state_) {
         state_.reset(libdeflate_alloc_decompressor());
@@ -142,7 +142,8 @@ LodArchive::LodArchive(ByteSource &source, std::uint32_t maxEntrySize) : source_
         const auto nameField = slot.subspan(lod::kNameField, lod::kNameFieldSize);
         const auto nameEnd = std::ranges::find(nameField, 0);
         LodEntry &entry = entries_[i];
-        entry.name.assign(nameField.begin(), nameEnd);
+        std::ranges::copy(nameField, entry.nameField.begin());
+        entry.nameLength = static_cast<std::uint8_t>(nameEnd - nameField.begin());
         entry.offset = lod::ReadLe32(slot, lod::kOffsetField);
         entry.size = lod::ReadLe32(slot, lod::kSizeField);
         entry.type = lod::ReadLe32(slot, lod::kTypeField);
@@ -153,7 +154,7 @@ LodArchive::LodArchive(ByteSource &source, std::uint32_t maxEntrySize) : source_
 
 std::optional<std::size_t> LodArchive::Find(std::string_view name) const
 {
-    const auto found = std::ranges::find_if(entries_, [&](const LodEntry &e) { return lod::SameName(e.name, name); });
+    const auto found = std::ranges::find_if(entries_, [&](const LodEntry &e) { return lod::SameName(e.name(), name); });
     if (found == entries_.end())
         return std::nullopt;
     return static_cast<std::size_t>(found - entries_.begin());
@@ -168,7 +169,7 @@ std::string LodArchive::FaultText(std::size_t index) const
     case LodEntry::Fault::kNameUnended:
         return "the name has no end within its " + std::to_string(lod::kNameFieldSize) + " bytes";
     case LodEntry::Fault::kBadName:
-        return "the name " + lod::NameFault(entry.name).value_or("");
+        return "the name " + lod::NameFault(entry.name()).value_or("");
     case LodEntry::Fault::kTooLarge:
         return "it declares " + std::to_string(entry.size) + " bytes, at most " + std::to_string(maxEntrySize_) +
                " are allowed";
@@ -186,7 +187,7 @@ const LodEntry &LodArchive::Checked(std::size_t index) const
 {
     const LodEntry &entry = entries_.at(index);
     if (!entry.sound())
-        throw DamagedEntry(entry.name, FaultText(index));
+        throw DamagedEntry(entry.name(), FaultText(index));
     return entry;
 }
 
@@ -224,7 +225,7 @@ void LodArchive::UnpackInto(std::size_t index, std::span<std::uint8_t> into, Inf
     inflater.packed_.resize(entry.packedSize);
     const auto packed = std::span(inflater.packed_).first(entry.packedSize);
     ReadStoredInto(entry, packed);
-    inflater.Unpack(entry.name, packed, into);
+    inflater.Unpack(entry.name(), packed, into);
 }
 
 std::vector<std::uint8_t> LodArchive::ReadStored(std::size_t index) const

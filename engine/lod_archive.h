@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "lod_format.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 struct libdeflate_decompressor;
@@ -29,7 +29,7 @@ namespace pcx {
 // the entry, so that the caller can say which archive and which entry.
 class EntryError : public Error {
 public:
-    EntryError(std::string entry, const std::string &message) : Error(message), entry_(std::move(entry)) {}
+    EntryError(std::string_view entry, const std::string &message) : Error(message), entry_(entry) {}
     [[nodiscard]] const std::string &entry() const { return entry_; }
 
 private:
@@ -41,7 +41,8 @@ private:
 
 // One slot of the directory as it stands in the file.
 struct LodEntry {
-    std::string name;             // the bytes before the first zero byte (all 16 when there is none)
+    std::array<char, lod::kNameFieldSize> nameField{}; // junk after the name's zero byte included
+    std::uint8_t nameLength = 0;  // the bytes before the first zero byte (all 16 when there is none)
     std::uint32_t offset = 0;     // of the data, from the start of the file
     std::uint32_t size = 0;       // once unpacked
     std::uint32_t type = 0;       // kept for the writer, never interpreted
@@ -58,6 +59,7 @@ struct LodEntry {
     };
     Fault fault = Fault::kNone;
 
+    [[nodiscard]] std::string_view name() const { return {nameField.data(), nameLength}; }
     [[nodiscard]] bool sound() const { return fault == Fault::kNone; }
     [[nodiscard]] bool packed() const { return packedSize != 0; }
     // The bytes its data takes in the file.
@@ -70,7 +72,7 @@ class Inflater {
 public:
     // into.size() bytes exactly, from a zlib stream, or raw deflate where the zlib header is
     // absent; EntryError "damaged entry: ..." for anything else.
-    void Unpack(const std::string &entry, std::span<const std::uint8_t> packed, std::span<std::uint8_t> into);
+    void Unpack(std::string_view entry, std::span<const std::uint8_t> packed, std::span<std::uint8_t> into);
 
 private:
     friend class LodArchive;

@@ -26,12 +26,12 @@ constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
 
 EntryError BadName(std::string_view name, const std::string &fault)
 {
-    return EntryError(std::string(name), "the name " + fault);
+    return EntryError(name, "the name " + fault);
 }
 
 EntryError NameTaken(std::string_view name)
 {
-    return EntryError(std::string(name), "another entry has the same name (letter case ignored)");
+    return EntryError(name, "another entry has the same name (letter case ignored)");
 }
 
 EntryError TooMany(std::string_view name)
@@ -42,13 +42,13 @@ EntryError TooMany(std::string_view name)
 
 EntryError TooLarge(std::string_view name, std::uint64_t size)
 {
-    return EntryError(std::string(name), "it is " + std::to_string(size) + " bytes, at most " +
+    return EntryError(name, "it is " + std::to_string(size) + " bytes, at most " +
                                              std::to_string(lod::kMaxEntrySize) + " are allowed");
 }
 
 EntryError PastFourGiB(std::string_view name)
 {
-    return EntryError(std::string(name), "the archive would pass 4 GiB, which its 32-bit offsets cannot address");
+    return EntryError(name, "the archive would pass 4 GiB, which its 32-bit offsets cannot address");
 }
 
 } // namespace
@@ -176,7 +176,7 @@ void LodArchiveWriter::Add(const PackedEntry &entry, std::string_view name, std:
 void LodArchiveWriter::Copy(const LodArchive &from, std::size_t index)
 {
     const LodEntry &entry = from.Checked(index);
-    const auto slot = NextSlot(entry.name, entry.storedSize(), true);
+    const auto slot = NextSlot(entry.name(), entry.storedSize(), true);
     lod::WriteLe32(slot, lod::kSizeField, entry.size);
     lod::WriteLe32(slot, lod::kTypeField, entry.type);
     lod::WriteLe32(slot, lod::kPackedSizeField, entry.packedSize);
@@ -224,7 +224,7 @@ std::vector<EditSlot> PlanEdit(const LodArchive &archive, std::span<const std::s
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (gone[i])
             continue;
-        const auto [first, fresh] = kept.try_emplace(lod::FoldedName(entries[i].name), Kept{plan.size(), false});
+        const auto [first, fresh] = kept.try_emplace(lod::FoldedName(entries[i].name()), Kept{plan.size(), false});
         first->second.twin = !fresh;
         plan.push_back({EditSlot::From::kKept, i, std::nullopt});
     }
@@ -260,7 +260,7 @@ void WriteEdited(const LodArchive &archive, std::span<const EditSlot> plan, std:
             throw std::invalid_argument("WriteEdited: a slot names no entry");
         total += kept ? entries[slot.index].storedSize() : added[slot.index].data.size();
         if (total > lod::kMaxArchiveSize)
-            throw PastFourGiB(kept ? entries[slot.index].name : added[slot.index].name);
+            throw PastFourGiB(kept ? entries[slot.index].name() : std::string_view(added[slot.index].name));
     }
     sink.Expect(total);
 
@@ -269,7 +269,7 @@ void WriteEdited(const LodArchive &archive, std::span<const EditSlot> plan, std:
         if (slot.from == EditSlot::From::kKept)
             writer.Copy(archive, slot.index);
         else if (slot.replaces)
-            writer.Add(added[slot.index], entries[*slot.replaces].name, entries[*slot.replaces].type);
+            writer.Add(added[slot.index], entries[*slot.replaces].name(), entries[*slot.replaces].type);
         else
             writer.Add(added[slot.index]);
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """An independent reading of a LOD archive, with Python's zlib: prints one line per entry (name,
 size, packed size, type, CRC-32 of the unpacked bytes in hex, tab-separated) after a first line
-with the kind and the reserved bytes in hex. With --written it also checks the layout a writer must
+with the kind and the CRC-32 of the reserved bytes. With --written it also checks the layout a writer must
 give exactly: all 10,000 slots with the unused ones zero, names zero-filled, data in directory order
 from the end of the directory on without gaps, and nothing after the last entry. Exits 1 with the
 reason on the first fault.
@@ -34,7 +34,7 @@ def main():
     if data[:4] != b"LOD\0":
         fail("no magic")
     kind, count = struct.unpack_from("<II", data, 4)
-    print(f"{kind}\t{data[12:92].hex()}")
+    print(f"{kind}\t{zlib.crc32(data[12:92]):08x}")
     end = HEADER + SLOTS * SLOT
     for i in range(count):
         at = HEADER + i * SLOT
