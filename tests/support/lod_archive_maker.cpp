@@ -4,7 +4,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <map>
 #include <numeric>
 #include <stdexcept>
 
@@ -105,16 +104,16 @@ Bytes MakeLodArchive(const MadeArchive &archive)
         std::ranges::reverse(order);
     std::vector<std::uint32_t> offsets(archive.entries.size());
     std::vector<Bytes> stored(archive.entries.size());
-    std::map<Bytes, std::uint32_t> placed; // stored bytes already written, when shared
+    std::vector<std::size_t> placed; // the entries whose data is written, in order
     for (const std::size_t i : order) {
         stored[i] = StoredBytes(archive.entries[i]);
-        const auto known = placed.find(stored[i]);
-        if (archive.sharedData && known != placed.end()) {
-            offsets[i] = known->second;
+        const auto same = std::ranges::find_if(placed, [&](std::size_t j) { return stored[j] == stored[i]; });
+        if (archive.sharedData && same != placed.end()) {
+            offsets[i] = offsets[*same];
             continue;
         }
         offsets[i] = static_cast<std::uint32_t>(out.size());
-        placed.emplace(stored[i], offsets[i]);
+        placed.push_back(i);
         out.insert(out.end(), stored[i].begin(), stored[i].end());
     }
 
@@ -122,8 +121,10 @@ Bytes MakeLodArchive(const MadeArchive &archive)
         const MadeEntry &e = archive.entries[i];
         const std::size_t slot = kHeader + i * kSlot;
         std::string field = e.name;
-        if (field.size() < 16)
-            field += '\0' + e.junk;
+        if (field.size() < 16) {
+            field.push_back('\0');
+            field += e.junk;
+        }
         field.resize(std::min<std::size_t>(field.size(), 16));
         std::ranges::copy(field, out.begin() + static_cast<std::ptrdiff_t>(slot));
         const bool packed = e.packing != Packing::kStored;
