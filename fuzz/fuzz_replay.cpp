@@ -1,6 +1,7 @@
 // Runs every file of the given corpus directories through one fuzz target, without libFuzzer, so
 // that the normal and the sanitizer builds keep every stored input (seeds and past crashes) fixed.
-// Usage: fuzz_replay convert|picture|readers|sprite DIR_OR_FILE...
+// Usage: fuzz_replay convert|picture|readers|sprite|archive|archive_edit DIR_OR_FILE...
+#include "archive_targets.h"
 #include "fuzz_targets.h"
 
 #include <algorithm>
@@ -36,7 +37,7 @@ std::vector<fs::path> InputsOf(const fs::path &path)
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: fuzz_replay convert|picture|readers|sprite DIR_OR_FILE...\n");
+        std::fprintf(stderr, "Usage: fuzz_replay convert|picture|readers|sprite|archive|archive_edit DIR_OR_FILE...\n");
         return 2;
     }
     const std::string name = argv[1];
@@ -49,6 +50,10 @@ int main(int argc, char **argv)
         target = pcx::fuzz::ReadBackPicture;
     else if (name == "sprite")
         target = pcx::fuzz::ReadSpriteFrames;
+    else if (name == "archive")
+        target = pcx::fuzz::ReadArchive;
+    else if (name == "archive_edit")
+        target = pcx::fuzz::EditArchive;
     else {
         std::fprintf(stderr, "fuzz_replay: no target named %s\n", name.c_str());
         return 2;
