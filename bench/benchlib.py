@@ -142,6 +142,14 @@ def write_game_archive(path, count):
         return write_archive(path, pool.imap(_game_entry, range(count), chunksize=8))
 
 
+def archive_entries(path):
+    """The number of entries in use that the archive at path declares, or None without a file."""
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return LOD_HEADER.unpack(f.read(LOD_HEADER.size))[2]
+
+
 def read_archive(path):
     """(name, data) of each entry of the archive at path, unpacked, in directory order."""
     with open(path, "rb") as f:
@@ -175,22 +183,26 @@ def attempt(command, env=None):
     return wall, cpu, run
 
 
-def rounds(commands, runs, optional=(), prepare=None):
+def rounds(commands, runs, checks=None, prepare=None):
     """Median wall-clock and CPU seconds of each command; one warm-up run each, then runs rounds with
     the order rotated each round, so that a change of load hits every command alike.
 
-    A command labelled in optional that fails its warm-up is left out: the second value returned
-    maps its label to the first line of its error output. prepare(label), when given, runs before
-    every run of a command, untimed."""
+    checks maps the label of a command that this build may not be able to run yet to a function that
+    looks at what its warm-up did and returns what is missing (None when nothing is); a command that
+    fails its warm-up or its check is left out, and the second value returned maps its label to the
+    reason. prepare(label), when given, runs before every run of a command, untimed."""
+    checks = checks or {}
     skipped = {}
     for label in commands:
         if prepare:
             prepare(label)
         run = attempt(commands[label])[2]
+        if run.returncode != 0 and label not in checks:
+            sys.exit(f"{label} failed ({run.returncode}):\n{run.stderr.strip()}")
         if run.returncode != 0:
-            if label not in optional:
-                sys.exit(f"{label} failed ({run.returncode}):\n{run.stderr.strip()}")
             skipped[label] = (run.stderr.strip().splitlines() or [f"exit status {run.returncode}"])[0]
+        elif label in checks and (reason := checks[label]()):
+            skipped[label] = reason
     labels = [label for label in commands if label not in skipped]
     samples = {label: [] for label in labels}
     for r in range(runs):
@@ -201,6 +213,14 @@ def rounds(commands, runs, optional=(), prepare=None):
     results = {label: (statistics.median(s[0] for s in v), statistics.median(s[1] for s in v))
                for label, v in samples.items()}
     return results, skipped
+
+
+def missing_outputs(directory, suffix, expected):
+    """A check for rounds: fewer than expected files ending in suffix under directory."""
+    def check():
+        found = sum(name.endswith(suffix) for _, _, names in os.walk(directory) for name in names)
+        return f"it wrote {found} of the {expected} {suffix} files" if found < expected else None
+    return check
 
 
 def peak_memory_kib(command):
@@ -245,7 +265,7 @@ def arguments(doc, rounds_default):
                         help="where to write the files (default: the system's temporary directory)")
     parser.add_argument("--rounds", type=int, default=rounds_default, help="rounds after the warm-up")
     args = parser.parse_args()
-    args.build = os.path.abspath(args.build)
+    args.build, args.dir = os.path.abspath(args.build), os.path.abspath(args.dir)
     return args
 
 
@@ -260,7 +280,7 @@ def tool(build, name):
 
 def skipped_report(skipped):
     for label, reason in skipped.items():
-        print(f"skipped: {label} failed its first run, so this build cannot do it yet ({reason})")
+        print(f"skipped: {label}: this build cannot do it yet ({reason})")
 
 
 def goal(text, value, limit, at_most=True):
