@@ -9,7 +9,7 @@ import os
 import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-from benchlib import read_archive  # noqa: E402
+from archivelib import read_archive  # noqa: E402
 
 
 def main():
