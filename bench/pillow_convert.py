@@ -12,21 +12,31 @@ from PIL import Image
 HEADER = struct.Struct("<iii")  # data size, width, height
 PALETTE_SIZE = 768
 
-names = sys.argv[1:]
-kind = "BMP"
-if names and names[0] == "--png":
-    kind, names = "PNG", names[1:]
 
-for name in names:
-    with open(name, "rb") as f:
-        size, width, height = HEADER.unpack(f.read(HEADER.size))
-        pixels = f.read(size)
-        if size == width * height:
-            f.seek(-PALETTE_SIZE, 2)
-            picture = Image.frombytes("P", (width, height), pixels)
-            picture.putpalette(f.read(PALETTE_SIZE))
-        elif size == width * height * 3:
-            picture = Image.frombytes("RGB", (width, height), pixels, "raw", "BGR")
-        else:
-            continue
-    picture.save(name[:-4] + "." + kind.lower(), kind)
+def image(data):
+    """The picture of a LOD PCX file's bytes as a Pillow image, or None when it is no such picture."""
+    size, width, height = HEADER.unpack_from(data)
+    pixels = data[HEADER.size:HEADER.size + size]
+    if size == width * height:
+        picture = Image.frombytes("P", (width, height), pixels)
+        picture.putpalette(data[-PALETTE_SIZE:])
+        return picture
+    if size == width * height * 3:
+        return Image.frombytes("RGB", (width, height), pixels, "raw", "BGR")
+    return None
+
+
+def main():
+    names = sys.argv[1:]
+    kind = "BMP"
+    if names and names[0] == "--png":
+        kind, names = "PNG", names[1:]
+    for name in names:
+        with open(name, "rb") as f:
+            picture = image(f.read())
+        if picture:
+            picture.save(name[:-4] + "." + kind.lower(), kind)
+
+
+if __name__ == "__main__":
+    main()
