@@ -174,7 +174,7 @@ TEST(FullDevice, EveryPassAndEveryConversionReportsAStreamWriteError)
         EXPECT_EQ(record.progress, 0);
         EXPECT_EQ(MessageOf([&] { WriteBmpHeader(record, "/dev/full", k); }), "Stream write error");
         if (k == 1) {
-            EXPECT_EQ(MessageOf([&] { WriteBmpPalette(s.name, "/dev/full"); }),
+            EXPECT_EQ(MessageOf([&] { WriteBmpPalette(record, s.name, "/dev/full"); }),
                       "Stream write error");
         }
         EXPECT_EQ(MessageOf([&] { WriteBmpPixels(record, s.name, "/dev/full", k); }),
@@ -388,12 +388,12 @@ TEST_P(SourceChanges, TheFailingPassSaysSoAndLeavesWhatWasWritten)
 
     ASSERT_EQ(MessageOf([&] { WriteBmpHeader(record, output, c.k); }), kSuccess);
     if (c.after == After::Palette) {
-        ASSERT_EQ(MessageOf([&] { WriteBmpPalette(s.name, output); }), kSuccess);
+        ASSERT_EQ(MessageOf([&] { WriteBmpPalette(record, s.name, output); }), kSuccess);
     }
     const Bytes left = c.change(s.name, s.bytes);
     const std::string message = MessageWithinTimeLimit([&] {
         if (c.k == 1 && c.after == After::Header)
-            WriteBmpPalette(s.name, output);
+            WriteBmpPalette(record, s.name, output);
         WriteBmpPixels(record, s.name, output, c.k);
     });
     EXPECT_EQ(message, c.sourceNamedInMessage ? "Cannot open file " + s.name : "Stream read error");
