@@ -85,26 +85,24 @@ File File::OpenRead(const std::string &name)
 
 File File::OpenUpdate(const std::string &path, const std::string &name)
 {
-    struct stat status {};
-    const int fd = path.empty() ? -1 : OpenNonBlocking(path, O_WRONLY, status);
-    if (fd < 0)
-        throw CannotOpenFile(name, path.empty() ? ENOENT : errno);
-    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) {
-        ::close(fd);
-        throw CannotOpenFile(name);
-    }
-    return File(fd, name);
+    return OpenForWriting(path, name, O_WRONLY, CannotOpenFile);
 }
 
 File File::Create(const std::string &path, const std::string &name)
 {
+    return OpenForWriting(path, name, O_WRONLY | O_CREAT | O_TRUNC, CannotCreateFile);
+}
+
+File File::OpenForWriting(const std::string &path, const std::string &name, int flags,
+                          Error (*failure)(std::string_view, int))
+{
     struct stat status {};
-    const int fd = path.empty() ? -1 : OpenNonBlocking(path, O_WRONLY | O_CREAT | O_TRUNC, status);
+    const int fd = path.empty() ? -1 : OpenNonBlocking(path, flags, status);
     if (fd < 0)
-        throw CannotCreateFile(name, path.empty() ? ENOENT : errno);
+        throw failure(name, path.empty() ? ENOENT : errno);
     if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) {
         ::close(fd);
-        throw CannotCreateFile(name);
+        throw failure(name, 0);
     }
     return File(fd, name);
 }

@@ -8,8 +8,11 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace pcx {
+
+class Error;
 
 class File {
 public:
@@ -50,6 +53,8 @@ public:
 
 private:
     File(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    static File OpenForWriting(const std::string &path, const std::string &name, int flags,
+                               Error (*failure)(std::string_view, int));
     void WriteAll(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second);
 
     int fd_ = -1;
