@@ -27,7 +27,8 @@ constexpr const char *kHelp =
     R"(Usage: lodpcx2bmp [OPTIONS] FILE|DIR...
        lodpcx2bmp --info [-r] [--mask MASK] FILE|DIR...
 Converts LOD PCX pictures (8-bit with a palette at the end, or 24-bit) to
-uncompressed BMP or to PNG files. FILE.pcx is written to FILE.bmp beside it.
+uncompressed BMP or to PNG files. FILE.pcx (or FILE) is written to FILE.bmp
+beside it.
 
   -o, --output FILE      write the picture to FILE (one input only; - for
                          standard output)
