@@ -15,8 +15,6 @@ CommandLine::CommandLine(const char *tool, const char *synopsis, const char *hel
     // The help is the tool's own text, fitted to 80 columns; CLI11's would not be.
     app_.set_help_flag("-h,--help");
     app_.set_version_flag("--version", std::string(tool) + " " + PCXCONV_VERSION);
-    // Unknown options are reported in the tools' words after parsing.
-    app_.allow_extras();
     app_.add_option("FILE", files)->required();
     CLI::Option *output = AddOption("-o,--output", options.output, "needs a file name");
     CLI::Option *outputDir = AddOption("-d,--output-dir", options.outputDir, "needs a directory name");
@@ -65,6 +63,12 @@ std::string CommandLine::Reworded(const CLI::ParseError &error) const
     const std::string message = error.what();
     if (dynamic_cast<const CLI::RequiredError *>(&error))
         return std::string("no ") + operands_ + " given";
+    if (dynamic_cast<const CLI::ExtrasError *>(&error)) {
+        // "The following argument was not expected: ARGUMENT" (or "arguments ..."): the first one.
+        const std::size_t start = message.find(": ");
+        const std::string rest = start == std::string::npos ? std::string() : message.substr(start + 2);
+        return "unknown option " + Escaped(rest.substr(0, rest.find(' ')));
+    }
     const Wording *option = Named(message);
     if (!option)
         return "the command line is not understood";
@@ -97,8 +101,6 @@ std::optional<int> CommandLine::Parse(int argc, char **argv)
     } catch (const CLI::ParseError &e) {
         return UsageError(Reworded(e));
     }
-    if (const std::vector<std::string> extras = app_.remaining(); !extras.empty())
-        return UsageError("unknown option " + Escaped(extras.front()));
     if (options.output && options.output->empty())
         return UsageError("-o needs a file name");
     if (options.outputDir && options.outputDir->empty())
