@@ -1,10 +1,13 @@
 // bmp2lodpcx: the way back, from BMP and PNG pictures to LOD PCX files.
-#include "batch.h"
+#include "command_line.h"
+#include "engine/bmp_reader.h"
 #include "engine/byte_io.h"
 #include "engine/errors.h"
 #include "engine/file_io.h"
 #include "engine/lod_pcx_writer.h"
 #include "engine/source_header.h"
+#include "job_pool.h"
+#include "plan.h"
 #include "png_io.h"
 
 #include <array>
@@ -27,7 +30,8 @@ Reads uncompressed BMP (1-, 4- and 8-bit indexed, 24-bit) and PNG (indexed,
 grey, 8-bit RGB). Compression, 16- and 32-bit BMP, alpha, transparency and
 16-bit channels are refused, and nothing is written for them.
 
-  -o, --output FILE      write the picture to FILE (one input only)
+  -o, --output FILE      write the picture to FILE (one input only; - for
+                         standard output)
   -d, --output-dir DIR   write the outputs under DIR (made when missing)
   -j, --jobs N           convert N files at a time (default: the processors)
   -n, --no-clobber       leave existing outputs alone and report them skipped
@@ -42,17 +46,7 @@ earlier output of the same run. Exit status: 0 when nothing failed, 1 when a
 file failed, 2 for a usage error.
 )";
 
-// The input's extension (from the last "." of its last component) replaced by ".pcx"; a name
-// that only starts with a "." (".hidden") has none and keeps all of itself.
-std::string OutputName(const std::string &input)
-{
-    const std::string_view extension = pcx::ExtensionOf(input);
-    const std::size_t nameStart = input.find_last_of('/') + 1; // 0 when there is no "/"
-    const std::size_t cut = input.size() - extension.size();
-    return input.substr(0, cut > nameStart ? cut : input.size()) + ".pcx";
-}
-
-Outcome Convert(const std::string &input, OutputFile &output)
+Outcome Convert(const std::string &input, Output &output)
 {
     pcx::File file = pcx::File::OpenRead(input);
     pcx::FileSource source(file);
@@ -61,18 +55,18 @@ Outcome Convert(const std::string &input, OutputFile &output)
     const auto head = std::span<const std::uint8_t>(start).first(got);
     pcx::RasterPicture picture;
     if (pcx::LooksLikeBmp(head))
-        picture = pcx::ReadBmp(source);
+        picture = pcx::ReadBmp(source).picture;
     else if (pcx::LooksLikePng(head))
         picture = pcx::ReadPng(source);
     else
         throw pcx::Error("not a BMP or PNG picture");
-    pcx::ByteSink &sink = output.Open();
+    output.Open();
     // Under any other name an 8-bit LOD PCX is read with a colour table at offset 54, not with
     // its palette, and would show wrong colours.
     if (picture.k == 1 && !output.direct() &&
         pcx::ColourTableRuleFor(output.name()) != pcx::ColourTableRule::kPaletteAtEnd)
-        throw pcx::Error(output.name() + ": an 8-bit picture keeps its colours only in a file named .pcx");
-    pcx::WriteLodPcx(picture, sink);
+        throw pcx::Error("an 8-bit picture keeps its colours only in a file named .pcx").About(output.name());
+    pcx::WriteLodPcx(picture, output);
     return {Outcome::Kind::kConverted, {}};
 }
 
@@ -83,5 +77,6 @@ int main(int argc, char **argv)
     CommandLine line(kProgram, kSynopsis, kHelp, "FILE");
     if (const std::optional<int> status = line.Parse(argc, argv))
         return *status;
-    return RunBatch(kProgram, PlanJobs(line.files, line.options, OutputName), line.options, Convert);
+    const auto namer = [](const std::string &input) { return pcx::WithExtension(input, ".pcx"); };
+    return RunBatch(kProgram, PlanJobs(line.files, line.options, namer), line.options, Convert);
 }

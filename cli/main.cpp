@@ -1,12 +1,15 @@
 // lodpcx2bmp: converts LOD PCX pictures to BMP (or PNG) files from the command line, on the same
 // engine and the same record rules as the window.
-#include "batch.h"
+#include "command_line.h"
 #include "engine/byte_io.h"
 #include "engine/conversion.h"
 #include "engine/current_file.h"
 #include "engine/errors.h"
 #include "engine/file_io.h"
 #include "engine/source_header.h"
+#include "job_pool.h"
+#include "messages.h"
+#include "plan.h"
 #include "png_io.h"
 
 #include <iostream>
@@ -24,9 +27,11 @@ constexpr const char *kHelp =
     R"(Usage: lodpcx2bmp [OPTIONS] FILE|DIR...
        lodpcx2bmp --info [-r] [--mask MASK] FILE|DIR...
 Converts LOD PCX pictures (8-bit with a palette at the end, or 24-bit) to
-uncompressed BMP or to PNG files. FILE.pcx is written to FILE.bmp beside it.
+uncompressed BMP or to PNG files. FILE.pcx (or FILE) is written to FILE.bmp
+beside it.
 
-  -o, --output FILE      write the picture to FILE (one input only)
+  -o, --output FILE      write the picture to FILE (one input only; - for
+                         standard output)
   -d, --output-dir DIR   write the outputs under DIR (made when missing)
   -r, --recursive        convert the files under each DIR that match the mask;
                          with -d the tree is mirrored under the output directory
@@ -57,30 +62,13 @@ const char *KindOf(const pcx::CurrentFileRecord &record)
     return pcx::kNotAnImage;
 }
 
-// Tabs, newlines and backslashes escaped, so every file stays one line of tab-separated fields.
-std::string Escaped(const std::string &name)
-{
-    std::string out;
-    for (const char c : name) {
-        if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\\')
-            out += "\\\\";
-        else
-            out += c;
-    }
-    return out;
-}
-
 bool PrintInfo(const std::string &file)
 {
     pcx::PlainRecord record;
     try {
         pcx::ReadSourceHeader(record, file);
     } catch (const pcx::Error &e) {
-        Report(kProgram, file + ": " + pcx::UserMessage(e.what()));
+        Report(kProgram, Describe(e));
         return false;
     }
     std::cout << Escaped(file) << '\t' << record.panel(pcx::Panel::Width) << '\t'
@@ -93,7 +81,7 @@ bool PrintInfo(const std::string &file)
 // freed memory, so the larger buffers cost nothing after the first file.
 constexpr pcx::ReadWindow kWindow{256 * 1024};
 
-Outcome Convert(const std::string &input, OutputFile &output, bool png)
+Outcome Convert(const std::string &input, Output &output, bool png)
 {
     pcx::File file = pcx::File::OpenRead(input);
     pcx::FileSource source(file);
@@ -105,6 +93,8 @@ Outcome Convert(const std::string &input, OutputFile &output, bool png)
     } else {
         result = pcx::ConvertToBmp(source, rule, output, kWindow);
     }
+    if (result.error)
+        throw *result.error;
     return {result.outcome, result.message};
 }
 
@@ -114,35 +104,29 @@ int main(int argc, char **argv)
 {
     CommandLine line(kProgram, kSynopsis, kHelp, "FILE or DIR");
     BatchOptions &options = line.options;
+    options.offersRecursive = true;
     std::string format = "bmp";
     bool info = false;
-    line.app().add_flag("-r,--recursive", options.recursive);
-    line.app().add_option("--mask", options.mask);
-    line.app().add_option("-f,--format", format);
-    line.app().add_flag("--info", info);
+    line.AddFlag("-r,--recursive", options.recursive);
+    line.AddOption("--mask", options.mask, "needs at least one pattern");
+    line.AddOption("-f,--format", format, "needs bmp or png")
+        ->transform(CLI::IsMember({"bmp", "png"}, CLI::ignore_case));
+    CLI::Option *infoFlag = line.AddFlag("--info", info);
+    infoFlag->excludes("--output")->excludes("--output-dir");
     if (const std::optional<int> status = line.Parse(argc, argv))
         return *status;
-    for (char &c : format)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (format != "bmp" && format != "png")
-        return line.UsageError("unknown format '" + format + "' (bmp or png)");
-    if (info && (options.output || options.outputDir))
-        return line.UsageError("--info writes nothing: -o and -d cannot be used with it");
+    if (!HasPatterns(options.mask))
+        return line.UsageError("--mask needs at least one pattern");
 
-    const bool png = format == "png";
-    const auto namer = [png](const std::string &input) {
-        std::string name = pcx::OutputNameFor(input);
-        if (png)
-            name.replace(name.size() - 4, 4, ".png");
-        return name;
-    };
+    const std::string extension = "." + format;
+    const auto namer = [&extension](const std::string &input) { return pcx::WithExtension(input, extension); };
     const std::vector<Job> jobs = PlanJobs(line.files, options, namer);
 
     if (info) {
         bool failed = false;
         for (const Job &job : jobs) {
-            if (job.output.empty()) { // a directory that could not be listed
-                Report(kProgram, job.input + ": " + job.error);
+            if (job.error && job.output.empty()) { // a directory, or one that could not be read
+                Report(kProgram, Describe(*job.error));
                 failed = true;
             } else {
                 failed |= !PrintInfo(job.input);
@@ -150,7 +134,8 @@ int main(int argc, char **argv)
         }
         return FinishStandardOutput(kProgram, failed ? kFailure : kSuccess);
     }
-    return RunBatch(kProgram, jobs, options, [png](const std::string &input, OutputFile &output) {
+    const bool png = format == "png";
+    return RunBatch(kProgram, jobs, options, [png](const std::string &input, Output &output) {
         return Convert(input, output, png);
     });
 }

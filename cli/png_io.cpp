@@ -18,15 +18,16 @@ namespace {
 constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Text and other ancillary chunks are not used; a file full of them must not fill the memory.
 constexpr std::size_t kChunkCacheLimit = std::size_t{64} << 20;
+// Far beyond any picture in a LOD PCX, and still more than a picture one pixel wide may need.
+constexpr std::uint32_t kMostSide = std::uint32_t{1} << 24;
+// Deflate's most: a length of 258 bytes in as little as 2 bits, about 1032 bytes for one.
+constexpr std::uint64_t kMostInflation = 1032;
 
 Error PngError(int status)
 {
     return Error(std::string("PNG: ") + spng_strerror(status));
 }
 
-struct ContextDeleter {
-    void operator()(spng_ctx *ctx) const { spng_ctx_free(ctx); }
-};
 
 struct ReadState {
     ByteSource &source;
@@ -47,15 +48,15 @@ int ReadFromSource(spng_ctx *, void *user, void *data, std::size_t length)
 
 } // namespace
 
+void SpngContextFree::operator()(spng_ctx *ctx) const
+{
+    spng_ctx_free(ctx);
+}
+
 PngEncoder::PngEncoder(ByteSink &sink) : sink_(sink), ctx_(spng_ctx_new(SPNG_CTX_ENCODER))
 {
     if (!ctx_)
         throw Error("PNG: out of memory");
-}
-
-PngEncoder::~PngEncoder()
-{
-    spng_ctx_free(ctx_);
 }
 
 int PngEncoder::Write(spng_ctx *, void *user, void *data, std::size_t length)
@@ -82,43 +83,38 @@ void PngEncoder::Check(int status)
 void PngEncoder::Begin(std::int32_t width, std::int32_t height, int k, std::span<const std::uint8_t> colours)
 {
     k_ = k;
-    Check(spng_set_png_stream(ctx_, Write, this));
+    Check(spng_set_png_stream(ctx_.get(), Write, this));
     spng_ihdr ihdr{};
     ihdr.width = static_cast<std::uint32_t>(width);
     ihdr.height = static_cast<std::uint32_t>(height);
     ihdr.bit_depth = 8;
     ihdr.color_type = k == kIndexedBytesPerPixel ? SPNG_COLOR_TYPE_INDEXED : SPNG_COLOR_TYPE_TRUECOLOR;
-    Check(spng_set_ihdr(ctx_, &ihdr));
+    Check(spng_set_ihdr(ctx_.get(), &ihdr));
     if (k == kIndexedBytesPerPixel) {
+        std::array<std::uint8_t, kPaletteSize> rgb{};
+        PaletteFromTable(colours, rgb);
         spng_plte plte{};
-        plte.n_entries = 256;
-        for (std::size_t i = 0; i < 256; ++i) { // the table holds blue, green, red, 0
-            plte.entries[i].red = colours[4 * i + 2];
-            plte.entries[i].green = colours[4 * i + 1];
-            plte.entries[i].blue = colours[4 * i + 0];
-        }
-        Check(spng_set_plte(ctx_, &plte));
+        plte.n_entries = kPaletteEntries;
+        for (std::size_t i = 0; i < kPaletteEntries; ++i)
+            plte.entries[i] = {rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2], 0};
+        Check(spng_set_plte(ctx_.get(), &plte));
     } else {
         rgb_.resize(static_cast<std::size_t>(width) * 3);
         // One filter, as Pillow chooses by default: trying all five on every row took three times
         // as long for files of about the same size.
-        Check(spng_set_option(ctx_, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_SUB));
+        Check(spng_set_option(ctx_.get(), SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_SUB));
     }
-    Check(spng_encode_image(ctx_, nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE));
+    Check(spng_encode_image(ctx_.get(), nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE));
 }
 
 void PngEncoder::Row(std::span<const std::uint8_t> pixels)
 {
     if (k_ == kIndexedBytesPerPixel) {
-        Check(spng_encode_row(ctx_, pixels.data(), pixels.size()));
+        Check(spng_encode_row(ctx_.get(), pixels.data(), pixels.size()));
         return;
     }
-    for (std::size_t i = 0; i + 2 < pixels.size(); i += 3) {
-        rgb_[i] = pixels[i + 2];
-        rgb_[i + 1] = pixels[i + 1];
-        rgb_[i + 2] = pixels[i];
-    }
-    Check(spng_encode_row(ctx_, rgb_.data(), rgb_.size()));
+    SwapRedAndBlue(pixels, rgb_);
+    Check(spng_encode_row(ctx_.get(), rgb_.data(), rgb_.size()));
 }
 
 void PngEncoder::End()
@@ -134,7 +130,7 @@ bool LooksLikePng(std::span<const std::uint8_t> start)
 
 RasterPicture ReadPng(ByteSource &source)
 {
-    std::unique_ptr<spng_ctx, ContextDeleter> ctx(spng_ctx_new(0));
+    SpngContext ctx(spng_ctx_new(0));
     if (!ctx)
         throw Error("PNG: out of memory");
     ReadState state{source};
@@ -144,6 +140,7 @@ RasterPicture ReadPng(ByteSource &source)
     };
     check(spng_set_png_stream(ctx.get(), ReadFromSource, &state));
     check(spng_set_chunk_limits(ctx.get(), kChunkCacheLimit, kChunkCacheLimit));
+    check(spng_set_image_limits(ctx.get(), kMostSide, kMostSide));
     spng_ihdr ihdr{};
     check(spng_get_ihdr(ctx.get(), &ihdr));
 
@@ -174,7 +171,7 @@ RasterPicture ReadPng(ByteSource &source)
     if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) {
         spng_plte plte{};
         check(spng_get_plte(ctx.get(), &plte));
-        for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
+        for (std::uint32_t i = 0; i < plte.n_entries && i < kPaletteEntries; ++i) {
             picture.palette[3 * i + 0] = plte.entries[i].red;
             picture.palette[3 * i + 1] = plte.entries[i].green;
             picture.palette[3 * i + 2] = plte.entries[i].blue;
@@ -187,31 +184,25 @@ RasterPicture ReadPng(ByteSource &source)
 
     std::size_t size = 0;
     check(spng_decoded_image_size(ctx.get(), SPNG_FMT_PNG, &size));
+    // No file inflates to more than this, so a small file announcing a large picture is refused
+    // before memory is taken for it.
+    if (size / kMostInflation > source.Size())
+        throw Error("the PNG file is cut short: its picture is larger than its data can hold");
     std::vector<std::uint8_t> decoded(size);
     check(spng_decode_image(ctx.get(), decoded.data(), decoded.size(), SPNG_FMT_PNG, 0));
 
     const std::size_t width = ihdr.width, height = ihdr.height;
     picture.pixels.resize(width * height * static_cast<std::size_t>(picture.k));
     if (picture.k == kTrueColorBytesPerPixel) {
-        for (std::size_t i = 0; i < picture.pixels.size(); i += 3) { // red, green, blue to BMP order
-            picture.pixels[i] = decoded[i + 2];
-            picture.pixels[i + 1] = decoded[i + 1];
-            picture.pixels[i + 2] = decoded[i];
-        }
+        SwapRedAndBlue(decoded, picture.pixels); // red, green, blue to a BMP's order
     } else if (depth == 8) {
         picture.pixels = std::move(decoded);
     } else {
-        // Packed samples, the leftmost in the high bits; each row starts on a byte.
+        // Packed samples; each row starts on a byte.
         const std::size_t stride = (width * static_cast<std::size_t>(depth) + 7) / 8;
-        const unsigned mask = (1u << depth) - 1;
-        for (std::size_t y = 0; y < height; ++y) {
-            const std::uint8_t *row = decoded.data() + y * stride;
-            for (std::size_t x = 0; x < width; ++x) {
-                const std::size_t bit = x * static_cast<std::size_t>(depth);
-                const unsigned shift = 8 - static_cast<unsigned>(depth) - static_cast<unsigned>(bit % 8);
-                picture.pixels[y * width + x] = static_cast<std::uint8_t>((row[bit / 8] >> shift) & mask);
-            }
-        }
+        for (std::size_t y = 0; y < height; ++y)
+            UnpackIndices(std::span(decoded).subspan(y * stride, stride), depth,
+                          std::span(picture.pixels).subspan(y * width, width));
     }
     return picture;
 }

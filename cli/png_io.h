@@ -3,9 +3,10 @@
 #pragma once
 
 #include "engine/conversion.h"
-#include "engine/lod_pcx_writer.h"
+#include "engine/raster.h"
 
 #include <exception>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -13,14 +14,17 @@ struct spng_ctx;
 
 namespace pcx {
 
+// Owns a libspng context.
+struct SpngContextFree {
+    void operator()(spng_ctx *ctx) const;
+};
+using SpngContext = std::unique_ptr<spng_ctx, SpngContextFree>;
+
 // An 8-bit picture becomes an indexed PNG with all 256 colours of its table, a 24-bit one an RGB PNG
 // (the source's blue, green, red turned round), so any reader shows exactly the source's pixels.
 class PngEncoder final : public PictureEncoder {
 public:
     explicit PngEncoder(ByteSink &sink);
-    ~PngEncoder() override;
-    PngEncoder(const PngEncoder &) = delete;
-    PngEncoder &operator=(const PngEncoder &) = delete;
 
     void Begin(std::int32_t width, std::int32_t height, int k, std::span<const std::uint8_t> colours) override;
     void Row(std::span<const std::uint8_t> pixels) override;
@@ -31,7 +35,7 @@ private:
     void Check(int status);
 
     ByteSink &sink_;
-    spng_ctx *ctx_;
+    SpngContext ctx_;
     int k_ = 1;
     std::vector<std::uint8_t> rgb_;
     std::exception_ptr sinkError_; // a sink's error, kept while libspng unwinds

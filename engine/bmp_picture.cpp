@@ -4,6 +4,7 @@
 
 #include "bmp_format.h"
 #include "byte_io.h"
+#include "bmp_reader.h"
 #include "errors.h"
 #include "file_io.h"
 
@@ -16,24 +17,13 @@ namespace pcx {
 
 namespace {
 
-constexpr std::uint8_t kMagic0 = 'B';
-constexpr std::uint8_t kMagic1 = 'M';
-constexpr std::uint16_t kPlanes = 1;
 constexpr std::uint16_t kIndexedBits = 8;
 constexpr std::uint16_t kTrueColorBits = 24;
-constexpr std::uint32_t kNoCompression = 0;
-constexpr std::size_t kColourEntrySize = 4; // blue, green, red, 0
 constexpr std::size_t kSavePieceSize = 65536;
 
 Error NotValid()
 {
     return Error("Bitmap image is not valid");
-}
-
-void ReadOrReject(ByteSource &source, std::uint64_t offset, std::uint8_t *data, std::size_t size)
-{
-    if (source.ReadAt(offset, std::span(data, size)) != size)
-        throw NotValid();
 }
 
 } // namespace
@@ -54,64 +44,34 @@ void BmpPicture::Load(const std::string &fileName)
 
 void BmpPicture::Load(ByteSource &source)
 {
-    const std::uint64_t fileSize = source.Size();
-    if (fileSize < bmp::kHeaderSize)
-        throw NotValid();
-    bmp::HeaderBytes bytes{};
-    ReadOrReject(source, 0, bytes.data(), bytes.size());
-    if (bytes[bmp::kOffMagic] != kMagic0 || bytes[bmp::kOffMagic + 1] != kMagic1)
-        throw NotValid();
-    const bmp::Header header = bmp::DecodeHeader(bytes);
-    if (header.infoSize != bmp::kInfoHeaderSize || header.planes != kPlanes ||
-        header.compression != kNoCompression)
-        throw NotValid();
-    if (header.bitCount != kIndexedBits && header.bitCount != kTrueColorBits)
-        throw NotValid();
-    // A negative height would mean top-down rows; neither the converter nor the viewer make them.
-    if (header.width <= 0 || header.height <= 0 || header.width > kMaxSide ||
-        header.height > kMaxSide)
-        throw NotValid();
-
-    // Both sides are at most 2^15, so none of these 64-bit products can overflow.
-    const std::uint64_t pixelBytes = header.bitCount / 8;
-    const std::uint64_t rowBytes = static_cast<std::uint64_t>(header.width) * pixelBytes;
-    const std::uint64_t stride = bmp::RowStride(rowBytes);
-    const std::uint64_t height = static_cast<std::uint64_t>(header.height);
-    if (rowBytes * height > kMaxPixelBytes)
-        throw NotValid();
-
-    // An 8-bit file has 256 colours unless colours-used names fewer.
-    std::uint64_t tableEntries = 0;
-    if (header.bitCount == kIndexedBits) {
-        if (header.coloursUsed > bmp::kColourCount)
+    // The converter's own layout only: 8 or 24 bits, the plain information header, rows bottom-up.
+    // That is refused before the rows are read, and so is a picture beyond the bounds.
+    BmpFile file;
+    try {
+        const bmp::Header h = ReadBmpHeader(source);
+        if (h.infoSize != bmp::kInfoHeaderSize || (h.bitCount != kIndexedBits && h.bitCount != kTrueColorBits) ||
+            h.width <= 0 || h.height <= 0 || h.width > kMaxSide || h.height > kMaxSide ||
+            std::uint64_t(h.width) * std::uint64_t(h.height) * (h.bitCount / 8) > kMaxPixelBytes)
             throw NotValid();
-        tableEntries = header.coloursUsed == 0 ? bmp::kColourCount : header.coloursUsed;
-    }
-    const std::uint64_t tableEnd = bmp::kHeaderSize + tableEntries * kColourEntrySize;
-    if (header.pixelOffset < tableEnd || header.pixelOffset + stride * height > fileSize)
+        file = ReadBmp(source);
+    } catch (const Error &) {
         throw NotValid();
-
-    BmpPicture picture;
-    picture.width_ = header.width;
-    picture.height_ = header.height;
-    picture.bitCount_ = header.bitCount;
-    picture.xPelsPerMeter_ = header.xPelsPerMeter;
-    picture.yPelsPerMeter_ = header.yPelsPerMeter;
-    picture.coloursUsed_ = header.coloursUsed;
-    picture.coloursImportant_ = header.coloursImportant;
-    if (header.bitCount == kIndexedBits) {
-        picture.colourTable_.assign(bmp::kColourTableSize, 0);
-        ReadOrReject(source, bmp::kHeaderSize, picture.colourTable_.data(), tableEntries * kColourEntrySize);
     }
-
-    // One read of all rows; the file holds the bottom row first, memory the top row first.
-    const std::size_t blockSize = stride * height;
-    const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(blockSize);
-    ReadOrReject(source, header.pixelOffset, block.get(), blockSize);
-    picture.pixels_.resize(rowBytes * height);
-    for (std::uint64_t n = 0; n < height; ++n)
-        std::copy_n(block.get() + n * stride, rowBytes,
-                    picture.pixels_.data() + (height - 1 - n) * rowBytes);
+    const bmp::Header &h = file.header;
+    BmpPicture picture;
+    picture.width_ = h.width;
+    picture.height_ = h.height;
+    picture.bitCount_ = h.bitCount;
+    picture.xPelsPerMeter_ = h.xPelsPerMeter;
+    picture.yPelsPerMeter_ = h.yPelsPerMeter;
+    picture.coloursUsed_ = h.coloursUsed;
+    picture.coloursImportant_ = h.coloursImportant;
+    if (h.bitCount == kIndexedBits) {
+        // An 8-bit file has 256 colours unless colours-used names fewer; the rest are 0.
+        picture.colourTable_ = std::move(file.colourTable);
+        picture.colourTable_.resize(bmp::kColourTableSize, 0);
+    }
+    picture.pixels_ = std::move(file.picture.pixels);
     *this = std::move(picture);
 }
 
@@ -119,7 +79,7 @@ void BmpPicture::Save(const std::string &fileName) const
 {
     if (IsEmpty())
         return;
-    File file = File::Create(fileName);
+    File file = File::Create(fileName, fileName);
     FileSink sink(file);
     Save(sink);
     file.Close();
@@ -140,9 +100,7 @@ void BmpPicture::Save(ByteSink &sink) const
     header.fileSize = header.pixelOffset + imageSize;
     header.width = width_;
     header.height = height_;
-    header.planes = kPlanes;
     header.bitCount = static_cast<std::uint16_t>(bitCount_);
-    header.compression = kNoCompression;
     header.imageSize = imageSize;
     header.xPelsPerMeter = xPelsPerMeter_;
     header.yPelsPerMeter = yPelsPerMeter_;

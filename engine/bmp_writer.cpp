@@ -33,53 +33,55 @@ void WithOutput(File &output, Work work)
 
 } // namespace
 
-void ConvertIndexed(CurrentFileRecord &record, const std::string &outputName)
+void ConvertIndexed(CurrentFileRecord &record, const PassOutput &output)
 {
     record.setProgress(0);
-    WriteBmpHeader(record, outputName, kIndexedBytesPerPixel);
+    WriteBmpHeader(record, output, kIndexedBytesPerPixel);
     record.setProgress(10);
-    WriteBmpPalette(record.panel(Panel::Name), outputName);
+    WriteBmpPalette(record, record.panel(Panel::Name), output);
     record.setProgress(45);
-    WriteBmpPixels(record, record.panel(Panel::Name), outputName, kIndexedBytesPerPixel);
+    WriteBmpPixels(record, record.panel(Panel::Name), output, kIndexedBytesPerPixel);
     record.setProgress(100);
 }
 
-void ConvertTrueColor(CurrentFileRecord &record, const std::string &outputName)
+void ConvertTrueColor(CurrentFileRecord &record, const PassOutput &output)
 {
     record.setProgress(0);
-    WriteBmpHeader(record, outputName, kTrueColorBytesPerPixel);
+    WriteBmpHeader(record, output, kTrueColorBytesPerPixel);
     record.setProgress(45);
-    WriteBmpPixels(record, record.panel(Panel::Name), outputName, kTrueColorBytesPerPixel);
+    WriteBmpPixels(record, record.panel(Panel::Name), output, kTrueColorBytesPerPixel);
     record.setProgress(100);
 }
 
-void WriteBmpHeader(const CurrentFileRecord &record, const std::string &outputName, int k)
+void WriteBmpHeader(const CurrentFileRecord &record, const PassOutput &output, int k)
 {
     const bmp::HeaderBytes header =
         BmpHeaderFor(PanelInteger(record, Panel::Width), PanelInteger(record, Panel::Height), k);
-    File output = File::Create(outputName);
-    WithOutput(output, [&](ByteSink &sink) { sink.Write(header); });
+    File file = File::Create(output.path, output.name);
+    WithOutput(file, [&](ByteSink &sink) { sink.Write(header); });
 }
 
-void WriteBmpPalette(const std::string &sourceName, const std::string &outputName)
+void WriteBmpPalette(const CurrentFileRecord &record, const std::string &sourceName, const PassOutput &output)
 {
+    const RowLayout layout(PanelInteger(record, Panel::Width), PanelInteger(record, Panel::Height),
+                           kIndexedBytesPerPixel);
     File sourceFile = File::OpenRead(sourceName);
-    File output = File::OpenUpdate(outputName);
-    WithOutput(output, [&](ByteSink &sink) {
-        output.Seek(bmp::kHeaderSize);
+    File file = File::OpenUpdate(output.path, output.name);
+    WithOutput(file, [&](ByteSink &sink) {
+        file.Seek(bmp::kHeaderSize);
         FileSource source(sourceFile);
-        sink.Write(ReadColourTable(source, ColourTableRuleFor(sourceName)));
+        sink.Write(ReadColourTable(source, ColourTableRuleFor(sourceName), layout.rows * layout.pixelBytes));
     });
 }
 
-void WriteBmpPixels(const CurrentFileRecord &record, const std::string &sourceName,
-                    const std::string &outputName, int k)
+void WriteBmpPixels(const CurrentFileRecord &record, const std::string &sourceName, const PassOutput &output,
+                    int k)
 {
     const RowLayout layout(PanelInteger(record, Panel::Width), PanelInteger(record, Panel::Height), k);
     File sourceFile = File::OpenRead(sourceName);
-    File output = File::OpenUpdate(outputName);
-    WithOutput(output, [&](ByteSink &sink) {
-        output.Seek(BmpPixelOffset(k));
+    File file = File::OpenUpdate(output.path, output.name);
+    WithOutput(file, [&](ByteSink &sink) {
+        file.Seek(BmpPixelOffset(k));
         FileSource source(sourceFile);
         WriteBmpRows(source, layout, sink);
     });

@@ -56,7 +56,7 @@ void MemorySink::Write(std::span<const std::uint8_t> bytes)
 
 std::size_t FileSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into)
 {
-    return file_.ReadSomeAt(offset, into.data(), into.size());
+    return file_.ReadSomeAt(offset, into);
 }
 
 std::size_t FileSource::ReadScatteredAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces)
@@ -71,7 +71,7 @@ std::uint64_t FileSource::Size()
 
 void FileSink::Write(std::span<const std::uint8_t> bytes)
 {
-    file_.Write(bytes.data(), bytes.size());
+    file_.Write(bytes);
 }
 
 } // namespace pcx

@@ -3,6 +3,7 @@
 
 #include "byte_io.h"
 #include "errors.h"
+#include "raster.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,6 +22,7 @@ namespace {
 // written: what a failed conversion leaves behind depends on it.
 constexpr std::uint64_t kCopyBlockSize = 61440;
 constexpr std::uint64_t kSourceColourTableOffset = 54;
+constexpr std::uint64_t kMostBmpSize = 0xFFFFFFFF; // the file size field has 32 bits
 // From this row size on, rows are read straight into their places in the BMP's order.
 constexpr std::size_t kScatteredRowBytes = 64;
 
@@ -34,6 +36,11 @@ std::uint64_t RowOffset(const RowLayout &layout, std::uint64_t row)
 std::uint64_t WholeBlocks(std::uint64_t available)
 {
     return available / kCopyBlockSize * kCopyBlockSize;
+}
+
+Error RowsCutShort()
+{
+    return StreamReadError("file too short for its rows");
 }
 
 // Working bytes that are never zeroed: each byte is read into or staged before it is used, so a
@@ -103,7 +110,7 @@ public:
                 const std::uint64_t whole = WholeBlocks(done + got);
                 if (whole > done)
                     piece(want.first(static_cast<std::size_t>(whole - done)));
-                throw StreamReadError();
+                throw RowsCutShort();
             }
             piece(std::span<const std::uint8_t>(want));
             done += got;
@@ -133,8 +140,9 @@ Depth ChooseDepth(ByteSource &source, ColourTableRule rule, const SourceHeader &
         // picture replaces that one only when the 8-bit conversion went through.
         DiscardSink discard;
         discard.Write(BmpHeaderFor(header.width, header.height, kIndexedBytesPerPixel));
-        discard.Write(ReadColourTable(source, rule));
-        WriteBmpRows(source, RowLayout(header.width, header.height, kIndexedBytesPerPixel), discard);
+        const RowLayout layout(header.width, header.height, kIndexedBytesPerPixel);
+        discard.Write(ReadColourTable(source, rule, layout.rows * layout.pixelBytes));
+        WriteBmpRows(source, layout, discard);
         return {kTrueColorBytesPerPixel, nullptr};
     }
     return {kind.indexed ? kIndexedBytesPerPixel : kTrueColorBytesPerPixel, nullptr};
@@ -158,6 +166,7 @@ Conversion Convert(ByteSource &source, ColourTableRule rule, Work work)
     } catch (const Error &e) {
         result.outcome = Conversion::Outcome::kFailed;
         result.message = e.what();
+        result.error = e;
     }
     return result;
 }
@@ -263,6 +272,9 @@ std::uint32_t BmpPixelOffset(int k)
 
 bmp::HeaderBytes BmpHeaderFor(std::int32_t w, std::int32_t h, int k)
 {
+    const RowLayout layout(w, h, k);
+    if (BmpPixelOffset(k) + layout.rows * layout.stride > kMostBmpSize)
+        throw Error(kTooLargeForBmp);
     const auto stride = static_cast<std::uint32_t>(
         bmp::RowStride(static_cast<std::uint32_t>(w) * static_cast<std::uint32_t>(k)));
     const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(h);
@@ -278,23 +290,21 @@ bmp::HeaderBytes BmpHeaderFor(std::int32_t w, std::int32_t h, int k)
     return bmp::EncodeHeader(header);
 }
 
-ColourTable ReadColourTable(ByteSource &source, ColourTableRule rule)
+ColourTable ReadColourTable(ByteSource &source, ColourTableRule rule, std::uint64_t pixelBytes)
 {
     ColourTable table{};
     if (rule == ColourTableRule::kTableAtOffset54) {
-        source.ReadExactAt(kSourceColourTableOffset, table);
+        if (source.ReadAt(kSourceColourTableOffset, table) != table.size())
+            throw StreamReadError("file too short for its colour table");
         return table;
     }
+    // Taken from the end, the palette of a source cut short would be some of its own pixels.
     const std::uint64_t size = source.Size();
-    if (size < kPaletteSize)
-        throw StreamReadError();
+    if (size < kSourceHeaderSize + kPaletteSize || size - kSourceHeaderSize - kPaletteSize < pixelBytes)
+        throw StreamReadError("file too short for its palette");
     std::array<std::uint8_t, kPaletteSize> rgb{};
     source.ReadExactAt(size - kPaletteSize, rgb);
-    for (std::size_t i = 0; i < bmp::kColourCount; ++i) {
-        table[4 * i + 0] = rgb[3 * i + 2];
-        table[4 * i + 1] = rgb[3 * i + 1];
-        table[4 * i + 2] = rgb[3 * i + 0];
-    }
+    TableFromPalette(rgb, table);
     return table;
 }
 
@@ -345,7 +355,7 @@ void WriteBmpRows(ByteSource &source, const RowLayout &layout, ByteSink &sink, R
             // The source ends inside the window's last row, which is the first to go out.
             const std::size_t start = (n - 1) * rowBytes;
             sink.Write(lastRow.first(static_cast<std::size_t>(WholeBlocks(got > start ? got - start : 0))));
-            throw StreamReadError();
+            throw RowsCutShort();
         }
         sink.Write(staged);
         done += n;
@@ -356,14 +366,15 @@ Conversion ConvertToBmp(ByteSource &source, ColourTableRule rule, ByteSink &sink
 {
     return Convert(source, rule, [&](const SourceHeader &h, int k) {
         const RowLayout layout(h.width, h.height, k);
+        const bmp::HeaderBytes header = BmpHeaderFor(h.width, h.height, k);
         // Only a source that holds every row can make the output that large: a header is no promise.
         const std::uint64_t size = source.Size();
         if (size >= kSourceHeaderSize && layout.pixelBytes > 0 &&
             layout.rows <= (size - kSourceHeaderSize) / layout.pixelBytes)
             sink.Expect(BmpPixelOffset(k) + layout.rows * layout.stride);
-        sink.Write(BmpHeaderFor(h.width, h.height, k));
+        sink.Write(header);
         if (k == kIndexedBytesPerPixel)
-            sink.Write(ReadColourTable(source, rule));
+            sink.Write(ReadColourTable(source, rule, layout.rows * layout.pixelBytes));
         WriteBmpRows(source, layout, sink, window);
     });
 }
@@ -371,13 +382,13 @@ Conversion ConvertToBmp(ByteSource &source, ColourTableRule rule, ByteSink &sink
 Conversion ConvertWith(ByteSource &source, ColourTableRule rule, PictureEncoder &encoder, ReadWindow window)
 {
     return Convert(source, rule, [&](const SourceHeader &h, int k) {
+        const RowLayout layout(h.width, h.height, k);
         ColourTable table{};
         if (k == kIndexedBytesPerPixel)
-            table = ReadColourTable(source, rule);
+            table = ReadColourTable(source, rule, layout.rows * layout.pixelBytes);
         encoder.Begin(h.width, h.height, k,
                       k == kIndexedBytesPerPixel ? std::span<const std::uint8_t>(table)
                                                  : std::span<const std::uint8_t>());
-        const RowLayout layout(h.width, h.height, k);
         RowWindows windows(source, layout, window);
         if (windows.Wide(layout.pixelBytes)) {
             // Encoders take whole rows; a row is only held as far as the source supplies it.
@@ -394,7 +405,7 @@ Conversion ConvertWith(ByteSource &source, ColourTableRule rule, PictureEncoder 
             windows.ForEach(layout.pixelBytes, [&](std::span<const std::uint8_t> bytes, std::size_t n, std::size_t got) {
                 for (std::size_t i = 0; i < n; ++i) {
                     if ((i + 1) * rowBytes > got)
-                        throw StreamReadError();
+                        throw RowsCutShort();
                     encoder.Row(bytes.subspan(i * rowBytes, rowBytes));
                 }
             });

@@ -4,10 +4,12 @@
 #pragma once
 
 #include "bmp_format.h"
+#include "errors.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -45,8 +47,8 @@ struct Classification {
 };
 [[nodiscard]] Classification Classify(const SourceHeader &header);
 
-// Where an 8-bit source keeps its colours: a 768-byte RGB palette at its end (".pcx" and ".PCX"),
-// or a ready 1,024-byte table at offset 54 (any other name).
+// Where an 8-bit source keeps its colours: a 768-byte RGB palette at its end (".pcx" in any letter
+// case), or a ready 1,024-byte table at offset 54 (any other name).
 enum class ColourTableRule { kPaletteAtEnd, kTableAtOffset54 };
 
 // The rows of a picture of width w and height h at k bytes per pixel, as the source and the BMP hold
@@ -62,13 +64,17 @@ struct RowLayout {
 // Where the rows start in a BMP of k bytes per pixel: after the colour table for 8-bit.
 [[nodiscard]] std::uint32_t BmpPixelOffset(int k);
 
-// The 54-byte header for w, h and k, with the header's sizes in wrapping 32-bit arithmetic.
+inline constexpr const char *kTooLargeForBmp = "picture too large for BMP";
+
+// The 54-byte header for w, h and k. A picture whose BMP would not fit the 32-bit sizes of the
+// format (over 4 GiB) is refused with kTooLargeForBmp; for a width or height of 0 or below the
+// header's sizes wrap in 32-bit arithmetic.
 [[nodiscard]] bmp::HeaderBytes BmpHeaderFor(std::int32_t w, std::int32_t h, int k);
 
-// 256 entries of blue, green, red, 0. "Stream read error" when the source cannot supply them whole
-// (a ".pcx" shorter than its palette has none).
+// 256 entries of blue, green, red, 0. "Stream read error" when the source cannot supply them whole:
+// a ".pcx" must hold its palette after its header and its pixelBytes of rows, or it has none.
 using ColourTable = std::array<std::uint8_t, bmp::kColourTableSize>;
-[[nodiscard]] ColourTable ReadColourTable(ByteSource &source, ColourTableRule rule);
+[[nodiscard]] ColourTable ReadColourTable(ByteSource &source, ColourTableRule rule, std::uint64_t pixelBytes);
 
 // Rows are read many at a time, in windows of at most this many bytes (a row wider than that in
 // pieces of whole 61,440-byte copy blocks), so memory stays flat whatever the picture's size. Rows
@@ -104,6 +110,7 @@ struct Conversion {
     enum class Outcome { kConverted, kSkipped, kFailed };
     Outcome outcome = Outcome::kFailed;
     std::string message; // kSkipped: the reason; kFailed: the error (before the full-stop rule)
+    std::optional<Error> error; // kFailed: the error itself
     SourceHeader header;
     int bytesPerPixel = 0; // of the picture written
 };

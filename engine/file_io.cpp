@@ -1,150 +1,148 @@
-// Files as the engine uses them.
+// Files over POSIX descriptors.
 #include "file_io.h"
 
 #include "errors.h"
 
+#include <algorithm>
 #include <array>
-#include <filesystem>
-#include <limits>
-
-#if defined(__unix__) || defined(__APPLE__)
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
-#define PCX_HAVE_PREAD 1
-#endif
 
 namespace pcx {
 
 namespace {
 
-constexpr std::size_t kWriteBufferSize = std::size_t{1} << 17;
-#ifdef PCX_HAVE_PREAD
+constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+// From this size on a write goes out as it is, after what is buffered and in the same call:
+// copying a window of rows into the buffer would cost as much as writing it.
+constexpr std::size_t kDirectWrite = 4096;
 constexpr std::size_t kMostPieces = IOV_MAX; // what one preadv takes
-#endif
+constexpr std::uint64_t kMostOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
 
-namespace fs = std::filesystem;
-
-// A FIFO or socket would make fopen wait for a peer that may never come.
-bool WouldBlock(const std::string &name)
+// Opens without waiting for a FIFO's other end, then takes the descriptor back to blocking writes.
+int OpenNonBlocking(const std::string &path, int flags, struct stat &status)
 {
-    std::error_code ec;
-    const auto type = fs::status(name, ec).type();
-    return type == fs::file_type::fifo || type == fs::file_type::socket;
-}
-
-bool IsRegular(const std::string &name)
-{
-    std::error_code ec;
-    return fs::is_regular_file(name, ec);
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &status) != 0 ||
+        (!S_ISREG(status.st_mode) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
 
-File::File(std::FILE *f, bool buffered) : file_(f)
+File::File(File &&other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), name_(std::move(other.name_)), buffer_(std::move(other.buffer_)),
+      buffered_(std::exchange(other.buffered_, 0))
 {
-    if (buffered) {
-        buffer_ = std::make_unique_for_overwrite<char[]>(kWriteBufferSize);
-        std::setvbuf(f, buffer_.get(), _IOFBF, kWriteBufferSize);
-    } else {
-        // Rows are read with one seek and one read each; a read-ahead buffer would only be thrown
-        // away by the next seek.
-        std::setvbuf(f, nullptr, _IONBF, 0);
-    }
 }
 
-File File::Open(const std::string &name, const char *mode, bool refused, Error (*error)(std::string_view),
-                bool buffered)
+File &File::operator=(File &&other) noexcept
 {
-    if (name.empty() || refused)
-        throw error(name);
-    std::FILE *f = std::fopen(name.c_str(), mode);
-    if (!f)
-        throw error(name);
-    return File(f, buffered);
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        name_ = std::move(other.name_);
+        buffer_ = std::move(other.buffer_);
+        buffered_ = std::exchange(other.buffered_, 0);
+    }
+    return *this;
+}
+
+File::~File()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 File File::OpenRead(const std::string &name)
 {
-    return Open(name, "rb", !IsRegular(name), CannotOpenFile, false);
+    struct stat status {};
+    const int fd = name.empty() ? -1 : OpenNonBlocking(name, O_RDONLY, status);
+    if (fd < 0)
+        throw CannotOpenFile(name, name.empty() ? ENOENT : errno);
+    if (!S_ISREG(status.st_mode)) {
+        ::close(fd);
+        throw CannotOpenFile(name, S_ISDIR(status.st_mode) ? EISDIR : 0);
+    }
+    return File(fd, name);
 }
 
-File File::OpenUpdate(const std::string &name)
+File File::OpenUpdate(const std::string &path, const std::string &name)
 {
-    return Open(name, "r+b", WouldBlock(name), CannotOpenFile, true);
+    return OpenForWriting(path, name, O_WRONLY, CannotOpenFile);
 }
 
-File File::Create(const std::string &name)
+File File::Create(const std::string &path, const std::string &name)
 {
-    return Open(name, "wb", WouldBlock(name), CannotCreateFile, true);
+    return OpenForWriting(path, name, O_WRONLY | O_CREAT | O_TRUNC, CannotCreateFile);
 }
 
-void File::Seek(std::uint64_t offset)
+File File::OpenForWriting(const std::string &path, const std::string &name, int flags,
+                          Error (*failure)(std::string_view, int))
 {
-    // Beyond what a long can address no file of ours has bytes; the read that follows says so.
-    if (offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max()))
-        throw StreamReadError();
-    if (std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0)
-        throw StreamReadError();
+    struct stat status {};
+    const int fd = path.empty() ? -1 : OpenNonBlocking(path, flags, status);
+    if (fd < 0)
+        throw failure(name, path.empty() ? ENOENT : errno);
+    if (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) {
+        ::close(fd);
+        throw failure(name, 0);
+    }
+    return File(fd, name);
+}
+
+File File::Adopt(int fd, std::string name)
+{
+    return File(fd, std::move(name));
 }
 
 std::uint64_t File::Size()
 {
-    if (std::fseek(file_.get(), 0, SEEK_END) != 0)
-        throw StreamReadError();
-    const long size = std::ftell(file_.get());
-    if (size < 0)
-        throw StreamReadError();
-    return static_cast<std::uint64_t>(size);
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0)
+        throw StreamReadError(name_, errno);
+    return static_cast<std::uint64_t>(status.st_size);
 }
 
-std::size_t File::ReadSome(void *data, std::size_t size)
+std::size_t File::ReadSomeAt(std::uint64_t offset, std::span<std::uint8_t> into)
 {
-    return std::fread(data, 1, size, file_.get());
-}
-
-void File::ReadExact(void *data, std::size_t size)
-{
-    if (ReadSome(data, size) != size)
-        throw StreamReadError();
-}
-
-std::size_t File::ReadSomeAt(std::uint64_t offset, void *data, std::size_t size)
-{
-#ifdef PCX_HAVE_PREAD
-    const std::span<std::uint8_t> piece(static_cast<std::uint8_t *>(data), size);
-    return ReadSomeAt(offset, std::span(&piece, 1));
-#else
-    if (offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max()))
-        return 0;
-    Seek(offset);
-    return ReadSome(data, size);
-#endif
+    return ReadSomeAt(offset, std::span(&into, 1));
 }
 
 std::size_t File::ReadSomeAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces)
 {
-    std::size_t done = 0;
-#ifdef PCX_HAVE_PREAD
     // One system call per window of rows instead of a seek and a read, or one per row.
     std::array<iovec, kMostPieces> vector;
+    std::size_t done = 0;
     std::size_t next = 0; // the first piece not yet full,
     std::size_t into = 0; // and how much of it is
-    while (next < pieces.size()) {
-        if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
-            break;
+    while (next < pieces.size() && offset <= kMostOffset) {
         std::size_t count = 0;
         for (std::size_t i = next; i < pieces.size() && count < vector.size(); ++i, ++count) {
             const std::size_t skip = i == next ? into : 0;
             vector[count] = {pieces[i].data() + skip, pieces[i].size() - skip};
         }
-        const ssize_t got = ::preadv(fileno(file_.get()), vector.data(), static_cast<int>(count),
-                                     static_cast<off_t>(offset));
+        const ssize_t got = ::preadv(fd_, vector.data(), static_cast<int>(count), static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw StreamReadError();
+            throw StreamReadError(name_, errno);
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
@@ -157,44 +155,76 @@ std::size_t File::ReadSomeAt(std::uint64_t offset, std::span<const std::span<std
         }
         into += left;
     }
-#else
-    for (const auto piece : pieces) {
-        const std::size_t got = ReadSomeAt(offset + done, piece.data(), piece.size());
-        done += got;
-        if (got < piece.size())
-            break;
-    }
-#endif
     return done;
 }
 
-void File::ReadExactAt(std::uint64_t offset, void *data, std::size_t size)
+void File::Seek(std::uint64_t offset)
 {
-    if (ReadSomeAt(offset, data, size) != size)
-        throw StreamReadError();
+    Flush();
+    if (offset > kMostOffset || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+        throw StreamWriteError(name_, offset > kMostOffset ? EFBIG : errno);
 }
 
-void File::Write(const void *data, std::size_t size)
+void File::Write(std::span<const std::uint8_t> bytes)
 {
-    if (size != 0 && std::fwrite(data, 1, size, file_.get()) != size)
-        throw StreamWriteError();
+    if (bytes.size() < kDirectWrite && buffered_ + bytes.size() <= kBufferSize) {
+        if (!buffer_)
+            buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+        std::memcpy(buffer_.get() + buffered_, bytes.data(), bytes.size());
+        buffered_ += bytes.size();
+        return;
+    }
+    WriteAll({buffer_.get(), buffered_}, bytes);
+    buffered_ = 0;
 }
 
-void File::WriteZeros(std::size_t count)
+void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes)
 {
-    static constexpr std::array<char, 16> kZeros{};
-    while (count > 0) {
-        const std::size_t n = count < kZeros.size() ? count : kZeros.size();
-        Write(kZeros.data(), n);
-        count -= n;
+    Flush();
+    while (!bytes.empty()) {
+        if (offset > kMostOffset)
+            throw StreamWriteError(name_, EFBIG);
+        const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw StreamWriteError(name_, n < 0 ? errno : 0);
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+        offset += static_cast<std::uint64_t>(n);
+    }
+}
+
+void File::Flush()
+{
+    WriteAll({buffer_.get(), buffered_}, {});
+    buffered_ = 0;
+}
+
+void File::WriteAll(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second)
+{
+    while (!first.empty() || !second.empty()) {
+        iovec pieces[2] = {{const_cast<std::uint8_t *>(first.data()), first.size()},
+                           {const_cast<std::uint8_t *>(second.data()), second.size()}};
+        const ssize_t n = ::writev(fd_, pieces, 2);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            buffered_ = 0; // what could not be written is not tried again by Close
+            throw StreamWriteError(name_, n < 0 ? errno : 0);
+        }
+        const auto done = static_cast<std::size_t>(n);
+        const std::size_t fromFirst = std::min(done, first.size());
+        first = first.subspan(fromFirst);
+        second = second.subspan(done - fromFirst);
     }
 }
 
 void File::Close()
 {
-    // fclose reports a failing flush of what is still buffered.
-    if (std::fclose(file_.release()) != 0)
-        throw StreamWriteError();
+    Flush();
+    // Some file systems (NFS, FUSE) report a failed write only here.
+    if (::close(std::exchange(fd_, -1)) != 0)
+        throw StreamWriteError(name_, errno);
 }
 
 } // namespace pcx

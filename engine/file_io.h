@@ -1,10 +1,10 @@
-// Files as the engine uses them: opened, used and closed inside one pass; every failure becomes the
-// program's message.
+// Files as the program uses them: a descriptor read at positions and written front to back (or at a
+// position), every failure the program's message with the system's reason. The window's passes, the
+// picture, the tools' inputs and outputs all go through it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,47 +16,51 @@ class Error;
 
 class File {
 public:
-    // For reading only. Only a regular file is opened: a directory, FIFO or device as a source
-    // would fail oddly or block. "Cannot open file <name>".
+    // For reading only. Only a regular file is opened: a directory, FIFO or device as a source would
+    // fail oddly or block. "Cannot open file NAME".
     static File OpenRead(const std::string &name);
-    // An existing file for reading and writing, not truncated. "Cannot open file <name>".
-    static File OpenUpdate(const std::string &name);
-    // Creates or replaces the file. "Cannot create file <name>".
-    static File Create(const std::string &name);
+    // An existing file for writing, not truncated. "Cannot open file NAME".
+    static File OpenUpdate(const std::string &path, const std::string &name);
+    // Creates or truncates the file. A FIFO is refused rather than waited on. "Cannot create file NAME".
+    static File Create(const std::string &path, const std::string &name);
+    // Takes an open descriptor; name is what messages call it.
+    static File Adopt(int fd, std::string name);
 
-    File(File &&) noexcept = default;
-    File &operator=(File &&) noexcept = default;
-    ~File() = default; // closes quietly if Close() was not reached (an error is already on its way)
+    File() = default; // no file
+    File(File &&other) noexcept;
+    File &operator=(File &&other) noexcept;
+    ~File(); // closes quietly if Close() was not reached (an error is already on its way)
 
-    void Seek(std::uint64_t offset);
+    [[nodiscard]] int descriptor() const { return fd_; }
+    [[nodiscard]] const std::string &name() const { return name_; }
+
     [[nodiscard]] std::uint64_t Size();
-    // As many bytes as the file still has, up to size.
-    [[nodiscard]] std::size_t ReadSome(void *data, std::size_t size);
-    // All of them or "Stream read error".
-    void ReadExact(void *data, std::size_t size);
-    // Positioned reads: as many bytes as the file holds at offset, up to size; or all of them, or
-    // "Stream read error". The stream's own position is left undefined.
-    [[nodiscard]] std::size_t ReadSomeAt(std::uint64_t offset, void *data, std::size_t size);
-    // The same into the pieces one after another, in as few system calls as the system allows.
+    // As many bytes as the file holds at offset, up to size, into the pieces one after another, in
+    // as few system calls as the system allows. "Stream read error" when the system fails.
     [[nodiscard]] std::size_t ReadSomeAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces);
-    void ReadExactAt(std::uint64_t offset, void *data, std::size_t size);
-    // All of them or "Stream write error".
-    void Write(const void *data, std::size_t size);
-    void WriteZeros(std::size_t count);
-    // Flushes and closes; a failing flush is "Stream write error".
+    [[nodiscard]] std::size_t ReadSomeAt(std::uint64_t offset, std::span<std::uint8_t> into);
+
+    // Where the next Write goes.
+    void Seek(std::uint64_t offset);
+    // All of bytes at the current position, buffered; or "Stream write error".
+    void Write(std::span<const std::uint8_t> bytes);
+    // All of bytes at offset, after what is buffered; the current position stays.
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // What is buffered, written out.
+    void Flush();
+    // Flushes and closes; a failure of either is "Stream write error".
     void Close();
 
 private:
-    struct Closer {
-        void operator()(std::FILE *f) const { std::fclose(f); }
-    };
-    File(std::FILE *f, bool buffered);
-    // fopen with mode unless refused; either failure throws error(name).
-    static File Open(const std::string &name, const char *mode, bool refused,
-                     Error (*error)(std::string_view), bool buffered);
+    File(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    static File OpenForWriting(const std::string &path, const std::string &name, int flags,
+                               Error (*failure)(std::string_view, int));
+    void WriteAll(std::span<const std::uint8_t> first, std::span<const std::uint8_t> second);
 
-    std::unique_ptr<char[]> buffer_; // must outlive the stream, so declared first
-    std::unique_ptr<std::FILE, Closer> file_;
+    int fd_ = -1;
+    std::string name_;
+    std::unique_ptr<std::uint8_t[]> buffer_; // made at the first small write
+    std::size_t buffered_ = 0;
 };
 
 } // namespace pcx

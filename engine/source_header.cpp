@@ -4,7 +4,9 @@
 #include "byte_io.h"
 #include "file_io.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 
 namespace pcx {
@@ -48,7 +50,8 @@ void ReadSourceHeader(CurrentFileRecord &record, const std::string &fileName)
 std::string OutputNameFor(std::string_view sourceName)
 {
     std::size_t end = sourceName.size();
-    for (std::size_t dropped = 0; dropped < kDroppedCharacters && end > 0; ++dropped) {
+    for (std::size_t dropped = 0; dropped < kDroppedCharacters && end > 0 && !IsSeparator(sourceName[end - 1]);
+         ++dropped) {
         --end;
         while (end > 0 && IsUtf8Continuation(sourceName[end]))
             --end;
@@ -70,10 +73,25 @@ std::string_view ExtensionOf(std::string_view name)
     return {};
 }
 
+std::string WithExtension(std::string_view name, std::string_view extension)
+{
+    std::size_t nameStart = name.size();
+    while (nameStart > 0 && !IsSeparator(name[nameStart - 1]))
+        --nameStart;
+    const std::size_t dot = name.rfind('.');
+    const std::size_t end = dot != std::string_view::npos && dot > nameStart ? dot : name.size();
+    std::string output(name.substr(0, end));
+    output += extension;
+    return output;
+}
+
 bool HasPcxExtension(std::string_view name)
 {
+    constexpr std::string_view kPcx = ".pcx";
     const std::string_view ext = ExtensionOf(name);
-    return ext == ".pcx" || ext == ".PCX";
+    return ext.size() == kPcx.size() && std::equal(ext.begin(), ext.end(), kPcx.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
 }
 
 ColourTableRule ColourTableRuleFor(std::string_view name)

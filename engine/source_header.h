@@ -15,13 +15,19 @@ namespace pcx {
 // whole as 0. "Cannot open file <name>" leaves the record as it was.
 void ReadSourceHeader(CurrentFileRecord &record, const std::string &fileName);
 
-// The name less its last four characters (UTF-8 characters, never cut inside one) plus ".bmp".
+// The window's rule: the name less its last four characters (UTF-8 characters, never cut inside one)
+// plus ".bmp". The characters dropped stop at the last separator, so the output stays in the
+// source's directory: "dir/ab" gives "dir/.bmp".
 [[nodiscard]] std::string OutputNameFor(std::string_view sourceName);
+
+// The tools' rule: the file name's extension (from its last ".") replaced by extension, or extension
+// added where it has none; a leading "." starts no extension (".hidden" gives ".hidden.bmp").
+[[nodiscard]] std::string WithExtension(std::string_view name, std::string_view extension);
 
 // The text from the last "." of the last path component to the end; empty when there is none.
 [[nodiscard]] std::string_view ExtensionOf(std::string_view name);
 
-// True for ".pcx" and ".PCX" only: these carry their palette in the last 768 bytes.
+// True for ".pcx" in any letter case: these carry their palette in the last 768 bytes.
 [[nodiscard]] bool HasPcxExtension(std::string_view name);
 // Where a source of that name keeps its colour table.
 [[nodiscard]] ColourTableRule ColourTableRuleFor(std::string_view name);

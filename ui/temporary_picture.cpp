@@ -1,15 +1,15 @@
 // Where the preview's temporary picture lives and how it is put there.
 #include "temporary_picture.h"
 
+#include "engine/bmp_writer.h"
 #include "engine/errors.h"
+#include "engine/placed_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,25 +67,18 @@ QString TemporaryPicture::Directory(bool make)
 QString TemporaryPicture::fileName()
 {
     const QString directory = Directory(true);
-    return directory.isEmpty() ? QString() : directory + QLatin1Char('/') + kPictureName;
+    return directory.isEmpty() ? QString() : QDir(directory).filePath(kPictureName);
 }
 
-QString TemporaryPicture::Write(const std::function<void(const std::string &fileName)> &write)
+QString TemporaryPicture::Write(const std::function<void(const pcx::PassOutput &output)> &write)
 {
     const QString target = fileName();
     if (target.isEmpty())
-        throw pcx::CannotCreateFile(Native(SystemTemporaryDirectory() + QLatin1Char('/') + kPictureName));
-    QTemporaryFile fresh(directory_ + QStringLiteral("/temppic-XXXXXX.bmp"));
-    if (!fresh.open())
-        throw pcx::CannotCreateFile(Native(target));
-    fresh.close();
-    write(Native(fresh.fileName()));
-    // rename replaces whatever stands at the name, a link included, and never follows it.
-    std::error_code error;
-    std::filesystem::rename(Native(fresh.fileName()), Native(target), error);
-    if (error)
-        throw pcx::CannotCreateFile(Native(target));
-    fresh.setAutoRemove(false);
+        throw pcx::CannotCreateFile(Native(QDir(SystemTemporaryDirectory()).filePath(kPictureName)), EACCES);
+    // Each pass opens the file anew, through its descriptor: it has no name until it is complete.
+    pcx::PlacedFile file(Native(target));
+    write(pcx::PassOutput(Native(target), file.ReopenPath()));
+    file.Commit();
     return target;
 }
 
@@ -93,5 +86,5 @@ void TemporaryPicture::Remove()
 {
     const QString directory = Directory(false);
     if (!directory.isEmpty())
-        QFile::remove(directory + QLatin1Char('/') + kPictureName);
+        QFile::remove(QDir(directory).filePath(kPictureName));
 }

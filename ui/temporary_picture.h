@@ -7,9 +7,12 @@
 
 #include <functional>
 #include <memory>
-#include <string>
 
 class QTemporaryDir;
+
+namespace pcx {
+struct PassOutput;
+}
 
 class TemporaryPicture {
 public:
@@ -21,11 +24,11 @@ public:
     // The picture's full name; empty while no private directory can be had.
     [[nodiscard]] QString fileName();
 
-    // Has `write` fill a new file, made exclusively under a fresh name, and renames it over the
-    // picture's name, so that nothing planted at that name is written through or followed. Returns
-    // the picture's name. Throws "Cannot create file NAME" when no private directory can be had;
-    // when `write` throws, the fresh file goes and the previous picture stays.
-    QString Write(const std::function<void(const std::string &fileName)> &write);
+    // Has `write` fill a new file and puts it at the picture's name only when complete (see
+    // pcx::PlacedFile), so that nothing planted at that name is written through or followed.
+    // Returns the picture's name. Throws "Cannot create file NAME" when no private directory can be
+    // had; when `write` throws, the new file goes and the previous picture stays.
+    QString Write(const std::function<void(const pcx::PassOutput &output)> &write);
 
     // Deletes the picture; a missing one is no error. Makes no directory for it.
     void Remove();

@@ -245,11 +245,11 @@ void TForm1::FileListBox1Change()
         ui.Image2->show();
         return;
     }
-    const QString temporary = temporary_->Write([&](const std::string &fileName) {
+    const QString temporary = temporary_->Write([&](const pcx::PassOutput &output) {
         if (indexed)
-            pcx::ConvertIndexed(rec, fileName);
+            pcx::ConvertIndexed(rec, output);
         else
-            pcx::ConvertTrueColor(rec, fileName);
+            pcx::ConvertTrueColor(rec, output);
     });
     Form2->LoadPicture(temporary);
 

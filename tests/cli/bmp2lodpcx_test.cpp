@@ -137,10 +137,12 @@ struct PngCase {
 
 const PngCase kPngs[] = {
     {"indexed", ""}, {"grey", ""}, {"rgb", ""},
-    {"rgba", "PNG pictures with an alpha channel cannot be written as LOD PCX."},
-    {"grey-alpha", "PNG pictures with an alpha channel cannot be written as LOD PCX."},
-    {"grey16", "PNG pictures with 16-bit channels cannot be written as LOD PCX."},
-    {"indexed-transparent", "PNG pictures with transparency cannot be written as LOD PCX."},
+    {"rgba", "PNG pictures with an alpha channel cannot be written as LOD PCX"},
+    {"grey-alpha", "PNG pictures with an alpha channel cannot be written as LOD PCX"},
+    {"grey16", "PNG pictures with 16-bit channels cannot be written as LOD PCX"},
+    {"indexed-transparent", "PNG pictures with transparency cannot be written as LOD PCX"},
+    // Refused before the 900 MB it announces are taken.
+    {"huge", "the PNG file is cut short: its picture is larger than its data can hold"},
 };
 
 void PrintTo(const PngCase &c, std::ostream *os)
@@ -196,6 +198,7 @@ TEST(Bmp2lodpcx, RefusesWhatALodPcxCannotHoldAndWritesNothing)
         {"core.bmp", variant([](Bytes &b) { Put(b, 14, 12); })},
         {"cut.bmp", variant([](Bytes &b) { b.resize(b.size() - 1); })},
         {"huge.bmp", variant([](Bytes &b) { Put(b, 18, 0x7FFFFFFF); Put(b, 22, 0x80000000); })},
+        {"overlap.bmp", variant([](Bytes &b) { Put(b, 10, 20); })},
         {"text.bmp", Bytes{'h', 'i'}},
     };
     std::vector<std::string> names;
@@ -206,13 +209,14 @@ TEST(Bmp2lodpcx, RefusesWhatALodPcxCannotHoldAndWritesNothing)
     const test::ToolRun run = Tool(BMP2LODPCX, dir, names);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
-              "bmp2lodpcx: rle.bmp: compressed BMP pictures (RLE8) cannot be written as LOD PCX.\n"
-              "bmp2lodpcx: 32.bmp: 32-bit BMP pictures cannot be written as LOD PCX.\n"
-              "bmp2lodpcx: 16.bmp: 16-bit BMP pictures cannot be written as LOD PCX.\n"
+              "bmp2lodpcx: rle.bmp: compressed BMP pictures (RLE8) cannot be written as LOD PCX\n"
+              "bmp2lodpcx: 32.bmp: 32-bit BMP pictures cannot be written as LOD PCX\n"
+              "bmp2lodpcx: 16.bmp: 16-bit BMP pictures cannot be written as LOD PCX\n"
               "bmp2lodpcx: core.bmp: BMP information headers of 12 bytes are not supported (only 40, 108 and 124)\n"
-              "bmp2lodpcx: cut.bmp: the BMP file is cut short: its rows end before the picture does.\n"
+              "bmp2lodpcx: cut.bmp: the BMP file is cut short: its rows end before the picture does\n"
               "bmp2lodpcx: huge.bmp: the picture is too large for a LOD PCX (over 2 GiB of pixels)\n"
-              "bmp2lodpcx: text.bmp: not a BMP or PNG picture.\n");
+              "bmp2lodpcx: overlap.bmp: the BMP rows start inside its header or colour table\n"
+              "bmp2lodpcx: text.bmp: not a BMP or PNG picture\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()),
               static_cast<std::ptrdiff_t>(std::size(cases)));
 
@@ -220,15 +224,21 @@ TEST(Bmp2lodpcx, RefusesWhatALodPcxCannotHoldAndWritesNothing)
     test::WriteFile(dir.file("eight.bmp"), Bmp({"", 8, 40, false, 256}, test::Pattern(4, 3, 1)));
     const test::ToolRun def = Tool(BMP2LODPCX, dir, {"-o", "eight.def", "eight.bmp"});
     EXPECT_EQ(def.status, 1);
-    EXPECT_EQ(def.err, "bmp2lodpcx: eight.bmp: eight.def: an 8-bit picture keeps its colours only in a file "
-                       "named .pcx.\n");
+    EXPECT_EQ(def.err, "bmp2lodpcx: eight.def: an 8-bit picture keeps its colours only in a file named .pcx\n");
     EXPECT_FALSE(fs::exists(dir.file("eight.def")));
     test::WriteFile(dir.file("true.bmp"), Bmp({"", 24, 40, false, 0}, p));
     EXPECT_EQ(Tool(BMP2LODPCX, dir, {"-o", "true.def", "true.bmp"}).status, 0); // no colour table to lose
 
     const test::ToolRun usage = Tool(BMP2LODPCX, dir, {"-o", "x.pcx", "a.bmp", "b.bmp"});
     EXPECT_EQ(usage.status, 2);
+    EXPECT_TRUE(usage.err.starts_with("bmp2lodpcx: -o names the output of one FILE only\n")) << usage.err;
     EXPECT_TRUE(usage.err.ends_with("\nTry 'bmp2lodpcx --help'\n")) << usage.err;
+
+    // It has no -r to point to.
+    fs::create_directory(dir.path() / "d");
+    const test::ToolRun directory = Tool(BMP2LODPCX, dir, {"d"});
+    EXPECT_EQ(directory.status, 1);
+    EXPECT_EQ(directory.err, "bmp2lodpcx: d: is a directory\n");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -60,6 +61,7 @@ TEST(Lodpcx2bmp, ConvertsEachFileBesideItselfSilently)
     fs::create_directory(dir.path() / "sub");
     const std::pair<std::string, const test::Picture *> files[] = {
         {"sub/a.pcx", &kIndexed}, {"B.PCX", &kIndexed}, {"c.Pcx", &kTrue}, {"замок.pcx", &kIndexed}, {"noext", &kTrue},
+        {"d.pCX", &kIndexed}, // its palette at the end, in any letter case
     };
     std::vector<std::string> names;
     for (const auto &[name, picture] : files) {
@@ -80,7 +82,8 @@ TEST(Lodpcx2bmp, ConvertsEachFileBesideItselfSilently)
         EXPECT_EQ(test::ReadFile(dir.path() / "B.bmp"), Expected(kIndexed));
         EXPECT_EQ(test::ReadFile(dir.path() / "c.bmp"), Expected(kTrue));
         EXPECT_EQ(test::ReadFile(dir.path() / "замок.bmp"), Expected(kIndexed));
-        EXPECT_EQ(test::ReadFile(dir.path() / "n.bmp"), Expected(kTrue));
+        EXPECT_EQ(test::ReadFile(dir.path() / "noext.bmp"), Expected(kTrue));
+        EXPECT_EQ(test::ReadFile(dir.path() / "d.bmp"), Expected(kIndexed));
         EXPECT_EQ(fs::status(dir.path() / "B.bmp").permissions(), fs::perms(0600));
         EXPECT_EQ(fs::status(dir.path() / "c.bmp").permissions(), fs::perms(0666 & ~mask));
     }
@@ -114,15 +117,17 @@ TEST(Lodpcx2bmp, FailuresAreNamedAndLeaveNothingPartial)
     test::WriteFile(dir.file("cut.pcx"), cut);
     const Bytes old = {'o', 'l', 'd'};
     test::WriteFile(dir.file("cut.bmp"), old);
-    test::WriteFile(dir.file("nopal.pcx"), test::LodPcx(test::Pattern(4, 4, 1), 0, false));
+    test::WriteFile(dir.file("nopal.pcx"), test::LodPcx(test::Pattern(30, 30, 1), 0, false));
     test::WriteFile(dir.file("ok.pcx"), test::LodPcx(kIndexed));
 
     for (const char *format : {"bmp", "png"}) {
-        const test::ToolRun run = Tool(dir, {"-f", format, "missing.pcx", "cut.pcx", "nopal.pcx", "ok.pcx"});
+        const test::ToolRun run =
+            Tool(dir, {"-f", format, "missing.pcx", "e\x1b[31m\u009b.pcx", "cut.pcx", "nopal.pcx", "ok.pcx"});
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, "lodpcx2bmp: missing.pcx: Cannot open file missing.pcx.\n"
-                           "lodpcx2bmp: cut.pcx: Stream read error.\n"
-                           "lodpcx2bmp: nopal.pcx: Stream read error.\n");
+        EXPECT_EQ(run.err, "lodpcx2bmp: missing.pcx: cannot open: No such file or directory\n"
+                           "lodpcx2bmp: e\\x1b[31m\\xc2\\x9b.pcx: cannot open: No such file or directory\n"
+                           "lodpcx2bmp: cut.pcx: cannot read: file too short for its rows\n"
+                           "lodpcx2bmp: nopal.pcx: cannot read: file too short for its palette\n");
         EXPECT_TRUE(Exists(dir, std::string("ok.") + format)); // the run goes on after an error
         EXPECT_FALSE(Exists(dir, "nopal.bmp"));
         EXPECT_FALSE(Exists(dir, "cut.png"));
@@ -132,51 +137,59 @@ TEST(Lodpcx2bmp, FailuresAreNamedAndLeaveNothingPartial)
     }
 }
 
-// A replaced file goes as a rename would send it: whoever still reads it, or reaches it by another
-// link, keeps its bytes; and whatever file an output is written through, it ends with its own rights
-// and bytes, on disk and in memory (where a reused file of another size is written over).
-TEST(Lodpcx2bmp, ReplacedFilesStayWholeForTheirOtherUsers)
+// A replaced output's rights are never wider than the old file's nor than a new file's, an ACL's
+// mask included; the file replaced goes as a rename sends it, so whoever still reads it, or reaches
+// it by another link, keeps its bytes. The tool runs with the umask 002, where a new file is 0664.
+struct RightsCase {
+    const char *name;
+    int oldMode;         // -1: no file there before
+    const char *acl;     // given to setfacl, or nullptr
+    int expected;
+};
+
+const RightsCase kRights[] = {
+    {"NewFile", -1, nullptr, 0664},
+    {"OwnerOnly", 0600, nullptr, 0600},
+    {"GroupReads", 0640, nullptr, 0640},
+    {"WiderThanANewFile", 0777, nullptr, 0664},
+    // The mode's group bits are the mask (rw-); the group itself may only read.
+    {"AclMaskIsNotTheGroup", 0640, "u::rw-,g::r--,o::---,u:nobody:rw-,m::rw-", 0640},
+};
+
+TEST(Lodpcx2bmp, ReplacedOutputsKeepNoWiderRights)
 {
-    std::vector<fs::path> bases = {fs::temp_directory_path()};
-    if (fs::is_directory("/dev/shm"))
-        bases.emplace_back("/dev/shm");
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    for (const fs::path &base : bases) {
-        SCOPED_TRACE(base);
+    for (const fs::path &base : {fs::temp_directory_path(), fs::path("/dev/shm")}) {
+        if (!fs::is_directory(base))
+            continue;
         TempDir dir(base);
-        const Bytes old = {'o', 'l', 'd'};
-        std::vector<test::Picture> pictures; // large enough for files to be reused, each of its own size
         std::vector<std::string> names;
-        for (int i = 0; i < 12; ++i) {
-            const std::string name(1, static_cast<char>('a' + i));
-            pictures.push_back(test::Pattern(600, 400 - 20 * (i % 4), 1 + 2 * (i % 2)));
-            test::WriteFile(dir.file(name + ".pcx"), test::LodPcx(pictures.back()));
+        for (const RightsCase &c : kRights) {
+            const std::string name = c.name;
+            test::WriteFile(dir.file(name + ".pcx"), test::LodPcx(kIndexed));
             names.push_back(name + ".pcx");
-            if (i % 3 != 2) { // every third output is new
-                test::WriteFile(dir.file(name + ".bmp"), old);
-                fs::permissions(dir.path() / (name + ".bmp"), fs::perms(i % 3 == 0 ? 0600 : 0640));
-            }
+            if (c.oldMode < 0)
+                continue;
+            test::WriteFile(dir.file(name + ".bmp"), {'o', 'l', 'd'});
+            fs::permissions(dir.path() / (name + ".bmp"), fs::perms(c.oldMode));
+            if (c.acl && std::system(("setfacl -m " + std::string(c.acl) + " " + dir.file(name + ".bmp") +
+                                      " 2>/dev/null").c_str()) != 0)
+                ADD_FAILURE() << "setfacl failed on " << base << " (package acl)";
         }
-        fs::create_hard_link(dir.path() / "b.bmp", dir.path() / "b-link");
-        std::ifstream reader(dir.file("a.bmp"), std::ios::binary);
-        for (const char *jobs : {"-j1", "-j2", "-j1"}) {
-            std::vector<std::string> args = {jobs};
-            args.insert(args.end(), names.begin(), names.end());
-            const test::ToolRun tool = Tool(dir, args);
-            EXPECT_EQ(tool.status, 0) << tool.err;
-            for (int i = 0; i < 12; ++i) {
-                const fs::path output = dir.path() / (std::string(1, static_cast<char>('a' + i)) + ".bmp");
-                EXPECT_EQ(test::ReadFile(output), Expected(pictures[i])) << output;
-                EXPECT_EQ(fs::status(output).permissions(),
-                          fs::perms(i % 3 == 0 ? 0600 : i % 3 == 1 ? 0640 : 0666 & ~mask))
-                    << output;
-            }
-            ExpectNoLeftovers(dir.path());
-            std::reverse(names.begin(), names.end()); // each output in a file that held another
+        fs::create_hard_link(dir.path() / "OwnerOnly.bmp", dir.path() / "link");
+        std::ifstream reader(dir.file("GroupReads.bmp"), std::ios::binary);
+
+        std::vector<std::string> args = {"-c", "umask 002 && exec \"$0\" \"$@\"", LODPCX2BMP, "-j2"};
+        args.insert(args.end(), names.begin(), names.end());
+        const test::ToolRun run = test::RunTool("sh", dir.path(), args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        for (const RightsCase &c : kRights) {
+            const fs::path output = dir.path() / (std::string(c.name) + ".bmp");
+            EXPECT_EQ(test::ReadFile(output), Expected(kIndexed)) << output;
+            EXPECT_EQ(fs::status(output).permissions(), fs::perms(c.expected)) << output;
         }
-        EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(reader), {}), old);
-        EXPECT_EQ(test::ReadFile(dir.file("b-link")), old);
+        EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(reader), {}), (Bytes{'o', 'l', 'd'}));
+        EXPECT_EQ(test::ReadFile(dir.file("link")), (Bytes{'o', 'l', 'd'}));
+        ExpectNoLeftovers(dir.path());
     }
 }
 
@@ -195,6 +208,14 @@ TEST(Lodpcx2bmp, OutputOptionNamesTheOutput)
     EXPECT_EQ(piped.status, 0) << piped.err;
     EXPECT_EQ(test::ReadFile(dir.file("piped.bmp")), Expected(kTrue));
     EXPECT_TRUE(fs::is_symlink(dir.path() / "stdout"));
+
+    // Standard output by any of its names is written through its descriptor, also into a file.
+    for (const char *name : {"-", "/dev/fd/1", "/proc/self/fd/1"}) {
+        const test::ToolRun run = test::RunTool("sh", dir.path(), {"-c", "\"$0\" -o \"$1\" a.pcx >r.bmp", LODPCX2BMP, name});
+        EXPECT_EQ(run.status, 0) << name << ": " << run.err;
+        EXPECT_EQ(test::ReadFile(dir.file("r.bmp")), Expected(kTrue)) << name;
+    }
+    ExpectNoLeftovers(dir.path());
 }
 
 // Inputs and earlier outputs are never replaced, whatever the order and the jobs; a link at an
@@ -210,20 +231,20 @@ const test::Picture kOther = test::Pattern(3, 4, 1, 9);
 
 const CollisionCase kCollisions[] = {
     {"TwoSourcesOneOutput", {"p.pcx", "p.def"},
-     "lodpcx2bmp: p.def: the output p.bmp would replace the output of p.pcx.\n", {{"p.bmp", &kIndexed}}},
+     "lodpcx2bmp: p.def: its output p.bmp would replace the output of p.pcx\n", {{"p.bmp", &kIndexed}}},
     {"OtherOrder", {"p.def", "p.pcx"},
-     "lodpcx2bmp: p.pcx: the output p.bmp would replace the output of p.def.\n", {{"p.bmp", &kTrue}}},
+     "lodpcx2bmp: p.pcx: its output p.bmp would replace the output of p.def\n", {{"p.bmp", &kTrue}}},
     {"OutputIsAnInput", {"in.pcx", "in.bmp"},
-     "lodpcx2bmp: in.pcx: the output in.bmp would replace the input in.bmp.\n"
-     "lodpcx2bmp: in.bmp: the output in.bmp would replace the file itself.\n", {}},
+     "lodpcx2bmp: in.pcx: its output in.bmp would replace the input in.bmp\n"
+     "lodpcx2bmp: in.bmp: its output in.bmp would replace the file itself\n", {}},
     {"OwnOutput", {"-o", "./q.pcx", "q.pcx"},
-     "lodpcx2bmp: q.pcx: the output ./q.pcx would replace the file itself.\n", {}},
+     "lodpcx2bmp: q.pcx: its output ./q.pcx would replace the file itself\n", {}},
     {"SameNameInOutputDirectory", {"-d", "out", "p.pcx", "sub/p.pcx"},
-     "lodpcx2bmp: sub/p.pcx: the output out/p.bmp would replace the output of p.pcx.\n", {{"out/p.bmp", &kIndexed}}},
+     "lodpcx2bmp: sub/p.pcx: its output out/p.bmp would replace the output of p.pcx\n", {{"out/p.bmp", &kIndexed}}},
     {"SpelledTwoWays", {"p.pcx", "sub/../p.def"},
-     "lodpcx2bmp: sub/../p.def: the output sub/../p.bmp would replace the output of p.pcx.\n", {{"p.bmp", &kIndexed}}},
+     "lodpcx2bmp: sub/../p.def: its output sub/../p.bmp would replace the output of p.pcx\n", {{"p.bmp", &kIndexed}}},
     {"ThroughALinkedDirectory", {"sub/p.pcx", "linked/p.pcx"},
-     "lodpcx2bmp: linked/p.pcx: the output linked/p.bmp would replace the output of sub/p.pcx.\n", {{"sub/p.bmp", &kOther}}},
+     "lodpcx2bmp: linked/p.pcx: its output linked/p.bmp would replace the output of sub/p.pcx\n", {{"sub/p.bmp", &kOther}}},
     {"LinkAtTheOutputReplaced", {"l.pcx"}, "", {{"l.bmp", &kOther}}},
     {"LinkToAnInputReplaced", {"k.pcx", "p.pcx"}, "", {{"k.bmp", &kOther}, {"p.bmp", &kIndexed}}},
 };
@@ -359,20 +380,20 @@ TEST(Lodpcx2bmp, InfoPrintsOneLinePerFileAndWritesNothing)
     TempDir dir;
     test::WriteFile(dir.file("a.pcx"), test::LodPcx(test::Pattern(10, 20, 1)));
     test::WriteFile(dir.file("b\tc\n.def"), test::LodPcx(test::Pattern(10, 20, 3)));
-    test::WriteFile(dir.file("c.pcx"), test::LodHeader(601, 10, 20));
-    const test::ToolRun run = Tool(dir, {"--info", "a.pcx", "b\tc\n.def", "c.pcx", "gone.pcx"});
+    test::WriteFile(dir.file("c\x1b.pcx"), test::LodHeader(601, 10, 20));
+    const test::ToolRun run = Tool(dir, {"--info", "a.pcx", "b\tc\n.def", "c\x1b.pcx", "gone.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "a.pcx\t10\t20\t200\t8-bit\n"
                        "b\\tc\\n.def\t10\t20\t600\t24-bit\n"
-                       "c.pcx\t10\t20\t601\tnot a LOD PCX image\n");
-    EXPECT_EQ(run.err, "lodpcx2bmp: gone.pcx: Cannot open file gone.pcx.\n");
+                       "c\\x1b.pcx\t10\t20\t601\tnot a LOD PCX image\n");
+    EXPECT_EQ(run.err, "lodpcx2bmp: gone.pcx: cannot open: No such file or directory\n");
     EXPECT_EQ(Tree(dir.path()).size(), 3u);
 
     // Standard output that cannot take the lines is an error.
     for (const char *args : {"--info a.pcx", "--help", "--version"}) {
         const test::ToolRun full = test::RunTool("sh", dir.path(), {"-c", std::string("exec \"$0\" ") + args + " >/dev/full", LODPCX2BMP});
         EXPECT_EQ(full.status, 1) << args;
-        EXPECT_EQ(full.err, "lodpcx2bmp: cannot write to standard output: No space left on device\n") << args;
+        EXPECT_EQ(full.err, "lodpcx2bmp: standard output: cannot write: No space left on device\n") << args;
     }
 }
 
@@ -380,13 +401,25 @@ TEST(Lodpcx2bmp, UsageErrorsExitWithTwoAndPointToHelp)
 {
     TempDir dir;
     test::WriteFile(dir.file("a.pcx"), test::LodPcx(test::Pattern(2, 2, 1)));
-    const std::vector<std::vector<std::string>> cases = {
-        {}, {"--bogus", "a.pcx"}, {"-o", "x.bmp", "a.pcx", "a.pcx"}, {"-o"}, {"--info", "-o", "x", "a.pcx"},
-        {"-f", "gif", "a.pcx"}, {"-j", "0", "a.pcx"}, {"-j", "x", "a.pcx"}, {"-o", "x.bmp", "-d", "d", "a.pcx"},
+    // Each in the tool's own words, never the option library's.
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "no FILE or DIR given"},
+        {{"--bogus", "a.pcx"}, "unknown option --bogus"},
+        {{"-o", "x.bmp", "a.pcx", "a.pcx"}, "-o names the output of one FILE or DIR only"},
+        {{"-o"}, "-o needs a file name"},
+        {{"-o", "", "a.pcx"}, "-o needs a file name"},
+        {{"-o", "x.bmp", "-o", "y.bmp", "a.pcx"}, "-o may be given only once"},
+        {{"--info", "-o", "x", "a.pcx"}, "-o and --info cannot be used together"},
+        {{"-f", "gif", "a.pcx"}, "-f needs bmp or png"},
+        {{"-j", "0", "a.pcx"}, "-j needs a whole number of jobs above 0"},
+        {{"-j", "1.5", "a.pcx"}, "-j needs a whole number of jobs above 0"},
+        {{"-o", "x.bmp", "-d", "d", "a.pcx"}, "-o and -d cannot be used together"},
+        {{"-r", "--mask", "", "."}, "--mask needs at least one pattern"},
     };
-    for (const auto &args : cases) {
+    for (const auto &[args, message] : cases) {
         const test::ToolRun run = Tool(dir, args);
         EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
+        EXPECT_TRUE(run.err.starts_with("lodpcx2bmp: " + message + "\n")) << run.err;
         EXPECT_TRUE(run.err.ends_with("\nTry 'lodpcx2bmp --help'\n")) << run.err;
     }
     EXPECT_EQ(Tree(dir.path()).size(), 1u);

@@ -4,7 +4,7 @@
 #include "engine/byte_io.h"
 #include "engine/conversion.h"
 #include "engine/errors.h"
-#include "engine/lod_pcx_writer.h"
+#include "engine/bmp_reader.h"
 #include "tests/support/lod_pcx.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +50,7 @@ class Damaged : public testing::TestWithParam<bool> {};
 TEST_P(Damaged, FilesFailCleanly)
 {
     const bool png = GetParam();
-    const Reader read = png ? ReadPng : ReadBmp;
+    const Reader read = png ? ReadPng : [](ByteSource &source) { return ReadBmp(source).picture; };
     for (const Bytes &whole : Samples(png)) {
         // A cut file fails, or (a PNG whose pixels end before its checksums and closing chunk)
         // gives every pixel: never a part of the picture.

@@ -93,7 +93,7 @@ TEST(BmpWriter, ColourTableSourceFollowsExtension)
     const Bytes fromEnd = test::ColourTableFromPalette(p.palette);
     const Bytes fromOffset54(source.begin() + 54, source.begin() + 54 + 1024);
     const std::pair<const char *, const Bytes *> cases[] = {
-        {"A.PCX", &fromEnd}, {"A.pcx", &fromEnd},  {"A.Pcx", &fromOffset54},
+        {"A.PCX", &fromEnd}, {"A.pcx", &fromEnd},  {"A.Pcx", &fromEnd}, {"a.pCX", &fromEnd},
         {"A.def", &fromOffset54}, {"A", &fromOffset54}, {"A.pcx.def", &fromOffset54},
         {"замок.pcx", &fromEnd},
     };
@@ -102,17 +102,6 @@ TEST(BmpWriter, ColourTableSourceFollowsExtension)
         TempDir dir;
         EXPECT_EQ(Convert(dir, name, source), test::ExpectedBmp(p, *table));
     }
-}
-
-TEST(BmpWriter, PaletteMayOverlapPixelData)
-{
-    // A ".pcx" shorter than data + palette: the last 768 bytes are read wherever they lie.
-    const Picture p = test::Pattern(30, 30, 1);
-    Bytes source = test::LodPcx(p, 0, false);
-    ASSERT_GE(source.size(), 768u);
-    const Bytes palette(source.end() - 768, source.end());
-    TempDir dir;
-    EXPECT_EQ(Convert(dir, "o.pcx", source), test::ExpectedBmp(p, test::ColourTableFromPalette(palette)));
 }
 
 // A record that logs what the passes ask of it and, on a chosen progress value, renames the source
@@ -211,8 +200,9 @@ TEST(BmpWriterFailure, SourcesTooShortForTheirColourTable)
         const char *name;
         std::size_t length;
     };
-    // A ".pcx" with no room for a palette, and a ".def" that ends before offset 54 + 1,024.
-    for (const Case c : {Case{"tiny.pcx", 12 + 16}, Case{"tiny.def", 1077}}) {
+    // A ".pcx" with no room for a palette, one whose palette would overlap its rows, and a ".def"
+    // that ends before offset 54 + 1,024.
+    for (const Case c : {Case{"tiny.pcx", 12 + 16}, Case{"short.pcx", 12 + 16 + 767}, Case{"tiny.def", 1077}}) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         Bytes source = test::LodHeader(16, 4, 4);
@@ -228,17 +218,19 @@ TEST(BmpWriterFailure, SourcesTooShortForTheirColourTable)
     }
 }
 
-TEST(BmpWriterFailure, WrappedProductEndsInReadErrorNotAHang)
+TEST(BmpWriterFailure, PictureTooLargeForBmpIsRefusedBeforeAnythingIsWritten)
 {
     TempDir dir;
-    // 65536 × 65537 wraps to 65536 = the data size; the rows lie gigabytes beyond the file's end.
+    // 65536 × 65537 wraps to 65536 = the data size; its BMP would pass 4 GiB.
     Bytes source = test::LodHeader(65536, 65536, 65537);
     source.resize(12 + 65536 + 768, 0x22);
     test::WriteFile(dir.file("wrap.pcx"), source);
+    test::WriteFile(dir.file("wrap.bmp"), {'o', 'l', 'd'});
     PlainRecord record;
     ReadSourceHeader(record, dir.file("wrap.pcx"));
     ASSERT_TRUE(IsIndexed(record));
-    EXPECT_EQ(ErrorOf([&] { ConvertIndexed(record, record.outputName()); }), "Stream read error");
+    EXPECT_EQ(ErrorOf([&] { ConvertIndexed(record, record.outputName()); }), "picture too large for BMP");
+    EXPECT_EQ(test::ReadFile(dir.file("wrap.bmp")), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(test::ReadFile(dir.file("wrap.pcx")), source);
 }
 
@@ -263,7 +255,7 @@ TEST(BmpWriterFailure, OutputAndSourceErrorsNameTheFileAsPassed)
     EXPECT_EQ(record.progress, 10);
 
     // The passes after the header need the output to exist.
-    EXPECT_EQ(ErrorOf([&] { WriteBmpPalette(dir.file("a.pcx"), dir.file("none.bmp")); }),
+    EXPECT_EQ(ErrorOf([&] { WriteBmpPalette(record, dir.file("a.pcx"), dir.file("none.bmp")); }),
               "Cannot open file " + dir.file("a.pcx"));
 }
 

@@ -157,14 +157,20 @@ TEST(ConversionCore, WholeFileOutcomes)
     };
     Bytes noTable = test::LodHeader(16, 4, 4);
     noTable.resize(12 + 16);
+    Bytes shortPalette = test::LodPcx(test::Pattern(30, 30, 1));
+    shortPalette.pop_back();
     const Case cases[] = {
         {"8-bit", test::LodPcx(test::Pattern(3, 2, 1)), true, Outcome::kConverted, "", 1},
         {"24-bit", test::LodPcx(test::Pattern(3, 2, 3)), false, Outcome::kConverted, "", 3},
         {"short header", Bytes{1, 0, 0, 0, 1, 0}, true, Outcome::kSkipped, kNotAnImage, 0},
         {"no test holds", test::LodHeader(7, 2, 3), true, Outcome::kSkipped, kNotAnImage, 0},
         {"no room for a palette", noTable, true, Outcome::kFailed, "Stream read error", 1},
+        // Longer than 768 bytes, but its end is its own pixels.
+        {"palette cut short", shortPalette, true, Outcome::kFailed, "Stream read error", 1},
+        // 65,536 × 65,537 wraps to 65,536 = the data size: over 4 GiB of BMP.
+        {"too large for BMP", test::LodHeader(65536, 65536, 65537), true, Outcome::kFailed, kTooLargeForBmp, 1},
         // 65,536 squared wraps to 0 = the data size: the 8-bit try comes first and fails.
-        {"both tests", test::LodHeader(0, 65536, 65536), false, Outcome::kFailed, "Stream read error", 0},
+        {"both tests", test::LodHeader(0, 65536, 65536), false, Outcome::kFailed, kTooLargeForBmp, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -175,6 +181,9 @@ TEST(ConversionCore, WholeFileOutcomes)
         EXPECT_EQ(result.message, c.message);
         EXPECT_EQ(result.bytesPerPixel, c.k);
         EXPECT_EQ(result.header, DecodeSourceHeader(c.source));
+        if (c.message == kTooLargeForBmp) {
+            EXPECT_EQ(out.count(), 0u); // refused before anything is written
+        }
     }
 }
 

@@ -86,9 +86,23 @@ TEST(OutputName, DropsLastFourCharactersAndAddsBmp)
         {"/d/xключ", "/d/x.bmp"},
         {"a€€€€", "a.bmp"},          // three-byte characters
         {"pic.x😀", "pi.bmp"}, // a four-byte character counts as one
+        {"dir/ab", "dir/.bmp"},  // the characters dropped stop at the last separator
+        {"/d/abc", "/d/.bmp"},
+        {"/", "/.bmp"},
     };
     for (const auto &[source, output] : cases)
         EXPECT_EQ(OutputNameFor(source), output) << source;
+}
+
+TEST(OutputName, ToolsReplaceOrAddTheExtension)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"a.pcx", "a.bmp"},       {"dir/ARROW.PCX", "dir/ARROW.bmp"}, {"noext", "noext.bmp"},
+        {".hidden", ".hidden.bmp"}, {"d/.hidden", "d/.hidden.bmp"},   {"a.b.def", "a.b.bmp"},
+        {"x.y/noext", "x.y/noext.bmp"}, {"a.", "a.bmp"},             {"dir/ab", "dir/ab.bmp"},
+    };
+    for (const auto &[source, output] : cases)
+        EXPECT_EQ(WithExtension(source, ".bmp"), output) << source;
 }
 
 TEST(Extension, TakesTextAfterLastDotOfLastComponent)
@@ -100,9 +114,9 @@ TEST(Extension, TakesTextAfterLastDotOfLastComponent)
     for (const auto &[name, ext] : cases)
         EXPECT_EQ(ExtensionOf(name), ext) << name;
 
-    EXPECT_TRUE(HasPcxExtension("A.PCX"));
-    EXPECT_TRUE(HasPcxExtension("/d/A.pcx"));
-    for (const char *other : {"A.Pcx", "A.pCX", "A.def", "A", "A.pcx.bak", "/x.pcx/A"})
+    for (const char *pcx : {"A.PCX", "/d/A.pcx", "A.Pcx", "A.pCX"})
+        EXPECT_TRUE(HasPcxExtension(pcx)) << pcx;
+    for (const char *other : {"A.def", "A", "A.pcx.bak", "/x.pcx/A", "A.pcy", "A.pc"})
         EXPECT_FALSE(HasPcxExtension(other)) << other;
 }
 

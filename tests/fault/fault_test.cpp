@@ -174,7 +174,7 @@ TEST(FullDevice, EveryPassAndEveryConversionReportsAStreamWriteError)
         EXPECT_EQ(record.progress, 0);
         EXPECT_EQ(MessageOf([&] { WriteBmpHeader(record, "/dev/full", k); }), "Stream write error");
         if (k == 1) {
-            EXPECT_EQ(MessageOf([&] { WriteBmpPalette(s.name, "/dev/full"); }),
+            EXPECT_EQ(MessageOf([&] { WriteBmpPalette(record, s.name, "/dev/full"); }),
                       "Stream write error");
         }
         EXPECT_EQ(MessageOf([&] { WriteBmpPixels(record, s.name, "/dev/full", k); }),
@@ -197,7 +197,7 @@ TEST(FullDevice, TheToolFailsWithTheMessage)
     const ToolRun run = Tool(dir, {"-o", "/dev/full", "a.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "lodpcx2bmp: a.pcx: Stream write error.\n");
+    EXPECT_EQ(run.err, "lodpcx2bmp: /dev/full: cannot write: No space left on device\n");
     EXPECT_EQ(test::ReadFile(s.name), s.bytes);
 }
 
@@ -210,26 +210,27 @@ struct UnwritableCase {
     const char *name;
     bool needsOrdinaryUser;
     Spoil spoil;
-    bool outputKept; // an existing output that must keep its bytes
+    bool outputKept;    // an existing output that must keep its bytes
+    const char *reason; // as the tool gives it
 };
 
 const Bytes kOldOutput = {'o', 'l', 'd'};
 
 const UnwritableCase kUnwritable[] = {
     {"MissingDirectory", false, [](const TempDir &) { return std::string("no/such/dir/x.bmp"); },
-     false},
+     false, "No such file or directory"},
     {"OutputIsADirectory", false,
      [](const TempDir &d) {
          fs::create_directory(d.path() / "x.bmp");
          return std::string("x.bmp");
      },
-     false},
+     false, "Is a directory"},
     {"OutputIsAFifo", false,
      [](const TempDir &d) {
          ::mkfifo(d.file("x.bmp").c_str(), 0600);
          return std::string("x.bmp");
      },
-     false},
+     false, "No such device or address"}, // a FIFO no one reads
     {"ReadOnlyFile", true,
      [](const TempDir &d) {
          test::WriteFile(d.path() / "x.bmp", kOldOutput);
@@ -237,14 +238,14 @@ const UnwritableCase kUnwritable[] = {
                                                  fs::perms::others_read);
          return std::string("x.bmp");
      },
-     true},
+     true, "Permission denied"},
     {"ReadOnlyDirectory", true,
      [](const TempDir &d) {
          fs::create_directory(d.path() / "ro");
          fs::permissions(d.path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
          return std::string("ro/x.bmp");
      },
-     false},
+     false, "Permission denied"},
 };
 
 void PrintTo(const UnwritableCase &c, std::ostream *os)
@@ -273,7 +274,7 @@ TEST_P(Unwritable, EngineToolAndPictureSayCannotCreateFile)
     const ToolRun run = Tool(dir, {"-o", output, "a.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "lodpcx2bmp: a.pcx: Cannot create file " + output + ".\n");
+    EXPECT_EQ(run.err, "lodpcx2bmp: " + output + ": cannot create: " + c.reason + "\n");
     // Nothing of the attempt is left beside the output's name.
     std::error_code ec;
     for (const auto &entry : fs::directory_iterator(fs::path(full).parent_path(), ec))
@@ -305,10 +306,49 @@ TEST(Unreadable, ASourceWithoutReadRightsCannotBeOpened)
 
     const ToolRun run = Tool(dir, {"a.pcx"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "lodpcx2bmp: a.pcx: Cannot open file a.pcx.\n");
+    EXPECT_EQ(run.err, "lodpcx2bmp: a.pcx: cannot open: Permission denied\n");
     EXPECT_FALSE(fs::exists(dir.path() / "a.bmp"));
     fs::permissions(s.name, fs::perms::owner_all);
     EXPECT_EQ(test::ReadFile(s.name), s.bytes);
+}
+
+TEST(Unreadable, ARecursiveRunNamesTheDirectoryAndConvertsTheRest)
+{
+    if (RanAsOrdinaryUser())
+        return;
+    TempDir dir;
+    for (const char *sub : {"tree/a", "tree/locked", "tree/z"}) {
+        fs::create_directories(dir.path() / sub);
+        MakeSource(dir, std::string(sub) + "/p.pcx", 3, 2, 1);
+    }
+    fs::permissions(dir.path() / "tree/locked", fs::perms::none);
+    const ToolRun run = Tool(dir, {"-r", "tree"});
+    fs::permissions(dir.path() / "tree/locked", fs::perms::owner_all);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "lodpcx2bmp: tree/locked: cannot read directory: Permission denied\n");
+    EXPECT_TRUE(fs::exists(dir.path() / "tree/a/p.bmp"));
+    EXPECT_TRUE(fs::exists(dir.path() / "tree/z/p.bmp"));
+}
+
+// --- A run that is killed ----------------------------------------------------------------------
+
+TEST(Killed, ARunKilledWhileWritingLeavesNothingBehind)
+{
+    TempDir dir;
+    std::vector<std::string> names;
+    for (int i = 0; i < 6; ++i) {
+        names.push_back("big" + std::to_string(i) + ".pcx");
+        MakeSource(dir, names.back(), 2000, 2000, 3);
+    }
+    for (const std::string wait : {"0.02", "0.06", "0.15"}) {
+        std::string command = "\"$0\" -j1";
+        for (const std::string &name : names)
+            command += " " + name;
+        command += " & sleep " + wait + "; kill -KILL $!; wait";
+        (void)test::RunTool("sh", dir.path(), {"-c", command, LODPCX2BMP});
+        for (const auto &entry : fs::directory_iterator(dir.path()))
+            EXPECT_NE(entry.path().filename().string().rfind(".pcxconv-", 0), 0u) << entry.path();
+    }
 }
 
 // --- A source that changes between the passes --------------------------------------------------
@@ -388,12 +428,12 @@ TEST_P(SourceChanges, TheFailingPassSaysSoAndLeavesWhatWasWritten)
 
     ASSERT_EQ(MessageOf([&] { WriteBmpHeader(record, output, c.k); }), kSuccess);
     if (c.after == After::Palette) {
-        ASSERT_EQ(MessageOf([&] { WriteBmpPalette(s.name, output); }), kSuccess);
+        ASSERT_EQ(MessageOf([&] { WriteBmpPalette(record, s.name, output); }), kSuccess);
     }
     const Bytes left = c.change(s.name, s.bytes);
     const std::string message = MessageWithinTimeLimit([&] {
         if (c.k == 1 && c.after == After::Header)
-            WriteBmpPalette(s.name, output);
+            WriteBmpPalette(record, s.name, output);
         WriteBmpPixels(record, s.name, output, c.k);
     });
     EXPECT_EQ(message, c.sourceNamedInMessage ? "Cannot open file " + s.name : "Stream read error");
@@ -486,7 +526,7 @@ TEST_P(NotARegularFile, CannotBeOpenedAndNothingWaits)
         EXPECT_EQ(run.out, "");
         const std::string message = kind == fs::file_type::directory
                                         ? "is a directory (-r converts the files under it)"
-                                        : "Cannot open file " + name + ".";
+                                        : "cannot open: not a regular file";
         EXPECT_EQ(run.err, "lodpcx2bmp: " + name + ": " + message + "\n");
     }
     EXPECT_EQ(record.panels[0], "before");

@@ -14,6 +14,8 @@ constexpr std::size_t kDefTableAt = 54;
 constexpr std::size_t kBmpHeader = 54;
 constexpr std::size_t kTable = 1024;
 constexpr std::uint64_t kBlock = 61440;
+constexpr std::uint64_t kMostBmp = 0xFFFFFFFF;
+constexpr const char *kReadError = "Stream read error";
 
 void PutLe(Bytes &b, std::size_t at, std::uint32_t v, int width)
 {
@@ -43,7 +45,7 @@ Bytes HeaderOf(std::int32_t w, std::int32_t h, int k)
 }
 
 // The table, or false when the source cannot supply it whole.
-bool TableOf(std::span<const std::uint8_t> file, bool pcxName, Bytes &table)
+bool TableOf(std::span<const std::uint8_t> file, bool pcxName, std::uint64_t pixelBytes, Bytes &table)
 {
     table.assign(kTable, 0);
     if (!pcxName) {
@@ -52,7 +54,7 @@ bool TableOf(std::span<const std::uint8_t> file, bool pcxName, Bytes &table)
         std::memcpy(table.data(), file.data() + kDefTableAt, kTable);
         return true;
     }
-    if (file.size() < kPalette)
+    if (file.size() < kLodHeader + pixelBytes + kPalette)
         return false;
     const std::size_t at = file.size() - kPalette;
     for (std::size_t i = 0; i < 256; ++i) {
@@ -93,22 +95,26 @@ Bytes BmpOf(std::int32_t w, std::int32_t h, int k, std::span<const std::uint8_t>
     return bmp;
 }
 
-Expectation ExpectedAt(std::span<const std::uint8_t> file, bool pcxName, int k)
+Expectation ExpectedAt(std::span<const std::uint8_t> file, bool pcxName, int k, bool toBmp)
 {
     const LodFields f = FieldsOf(file);
-    Expectation e{Expectation::Outcome::kFailed, k, HeaderOf(f.width, f.height, k), 0};
+    const std::uint64_t rowBytes = f.width > 0 ? static_cast<std::uint64_t>(f.width) * k : 0;
+    const std::uint64_t rows = f.height > 0 ? static_cast<std::uint64_t>(f.height) : 0;
+    const std::uint64_t bmpSize = (k == 1 ? kBmpHeader + kTable : kBmpHeader) + rows * ((rowBytes + 3) & ~3ull);
+    if (toBmp && bmpSize > kMostBmp)
+        return {Expectation::Outcome::kFailed, k, {}, 0, "picture too large for BMP"};
+    Expectation e{Expectation::Outcome::kFailed, k, HeaderOf(f.width, f.height, k), 0, kReadError};
     Bytes table;
     if (k == 1) {
-        if (!TableOf(file, pcxName, table))
+        if (!TableOf(file, pcxName, rowBytes * rows, table))
             return e;
         e.bmp.insert(e.bmp.end(), table.begin(), table.end());
     }
-    const std::uint64_t rowBytes = f.width > 0 ? static_cast<std::uint64_t>(f.width) * k : 0;
-    const std::uint64_t rows = f.height > 0 ? static_cast<std::uint64_t>(f.height) : 0;
     const std::uint64_t held = file.size() > kLodHeader ? file.size() - kLodHeader : 0;
     e.topDownRows = rowBytes == 0 ? rows : std::min(rows, held / rowBytes);
     if (rowBytes == 0 || held >= rowBytes * rows) {
         e.outcome = Expectation::Outcome::kConverted;
+        e.message.clear();
         e.bmp = BmpOf(f.width, f.height, k, file.subspan(std::min(file.size(), kLodHeader)), table);
         return e;
     }
@@ -123,7 +129,7 @@ Expectation ExpectedAt(std::span<const std::uint8_t> file, bool pcxName, int k)
     return e;
 }
 
-Expectation ExpectedConversion(std::span<const std::uint8_t> file, bool pcxName, bool eightBitFirst)
+Expectation ExpectedConversion(std::span<const std::uint8_t> file, bool pcxName, bool eightBitFirst, bool toBmp)
 {
     const LodFields f = FieldsOf(file);
     if (f.width <= 0 || f.height <= 0)
@@ -133,14 +139,14 @@ Expectation ExpectedConversion(std::span<const std::uint8_t> file, bool pcxName,
     const bool indexed = p == f.dataSize;
     const bool trueColor = std::int64_t{p} * 3 == f.dataSize;
     if (indexed && (eightBitFirst || !trueColor))
-        return ExpectedAt(file, pcxName, 1);
+        return ExpectedAt(file, pcxName, 1, toBmp);
     if (indexed) {
         const Expectation eight = ExpectedAt(file, pcxName, 1);
         if (eight.outcome == Expectation::Outcome::kFailed)
-            return {Expectation::Outcome::kFailed, 1, {}, 0};
+            return {Expectation::Outcome::kFailed, 1, {}, 0, eight.message};
     }
     if (trueColor)
-        return ExpectedAt(file, pcxName, 3);
+        return ExpectedAt(file, pcxName, 3, toBmp);
     return {};
 }
 

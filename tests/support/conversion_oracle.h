@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace pcx::test {
@@ -36,17 +37,22 @@ struct Expectation {
     // kConverted and kFailed: the rows a top-down encoder is handed, the source's complete rows
     // from the top (none when the table cannot be read).
     std::uint64_t topDownRows = 0;
+    // kFailed: "Stream read error", or the refusal of a BMP over 4 GiB.
+    std::string message;
 };
 
 // Conversion at k bytes per pixel, whatever the header says; pcxName: the colours are a 768-byte
-// palette at the end, otherwise a 1,024-byte table at offset 54. kFailed is always "Stream read error".
-Expectation ExpectedAt(std::span<const std::uint8_t> file, bool pcxName, int k);
+// palette at the end, after the header and the rows (a shorter file has none), otherwise a
+// 1,024-byte table at offset 54. toBmp: a BMP whose sizes would pass 32 bits is refused before
+// anything is written.
+Expectation ExpectedAt(std::span<const std::uint8_t> file, bool pcxName, int k, bool toBmp = true);
 
 // The whole file as one conversion decides: not a picture (kSkipped), 8-bit (width × height wrapped
 // to 32 bits = data size), 24-bit (3 × that = data size), or, when both hold, 8-bit tried first and
 // 24-bit written when that went through (a failed 8-bit try leaves nothing).
-// eightBitFirst: the window's rule instead, 8-bit whenever that test holds.
-Expectation ExpectedConversion(std::span<const std::uint8_t> file, bool pcxName,
-                               bool eightBitFirst = false);
+// eightBitFirst: the window's rule instead, 8-bit whenever that test holds. toBmp: as above (the
+// 8-bit try of a header that passes both tests is always a BMP's).
+Expectation ExpectedConversion(std::span<const std::uint8_t> file, bool pcxName, bool eightBitFirst = false,
+                               bool toBmp = true);
 
 } // namespace pcx::test

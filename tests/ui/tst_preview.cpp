@@ -297,6 +297,7 @@ void PreviewTest::temporaryPictureIsPrivate_data()
     QTest::newRow("runtime directory open to others") << "open" << false;
     QTest::newRow("runtime directory of another user") << "foreign" << false;
     QTest::newRow("no private directory at all") << "none" << false;
+    QTest::newRow("no private directory under the root") << "root" << false;
 }
 
 void PreviewTest::temporaryPictureIsPrivate()
@@ -310,12 +311,15 @@ void PreviewTest::temporaryPictureIsPrivate()
     const QByteArray previousTmp = qgetenv("TMPDIR");
     const bool tmpWasSet = qEnvironmentVariableIsSet("TMPDIR");
     const auto restore = qScopeGuard([&] { tmpWasSet ? qputenv("TMPDIR", previousTmp) : qunsetenv("TMPDIR"); });
-    qputenv("TMPDIR", QFile::encodeName(runtime == "none" ? tmp + QStringLiteral("/missing") : tmp));
+    if (runtime == "root" && geteuid() == 0)
+        QSKIP("root may make a private directory in /");
+    qputenv("TMPDIR", QFile::encodeName(runtime == "none" ? tmp + QStringLiteral("/missing")
+                                        : runtime == "root" ? QStringLiteral("/") : tmp));
     if (runtime == "link")
         QVERIFY(QFile::link(victim, planted));
     if (runtime == "dangling")
         QVERIFY(QFile::link(file(QStringLiteral("created.txt")), planted));
-    if (runtime == "unset" || runtime == "none")
+    if (runtime == "unset" || runtime == "none" || runtime == "root")
         qunsetenv("XDG_RUNTIME_DIR");
     if (runtime == "open")
         QVERIFY(::chmod(QFile::encodeName(session_->runtime()).constData(), 0755) == 0);
@@ -331,8 +335,9 @@ void PreviewTest::temporaryPictureIsPrivate()
 
     QCOMPARE(FileBytes(victim), QByteArray("kept"));
     QVERIFY(!QFile::exists(file(QStringLiteral("created.txt"))));
-    if (runtime == "none") {
-        QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Cannot create file %1/missing/temppic.bmp.").arg(tmp)});
+    if (runtime == "none" || runtime == "root") {
+        const QString expected = runtime == "root" ? QStringLiteral("/temppic.bmp") : tmp + QStringLiteral("/missing/temppic.bmp");
+        QCOMPARE(boxes_->texts(), QStringList{QStringLiteral("Cannot create file %1.").arg(expected)});
         return;
     }
     QVERIFY(boxes_->boxes().isEmpty());
