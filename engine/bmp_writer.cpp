@@ -6,6 +6,7 @@
 #include "conversion.h"
 #include "errors.h"
 #include "file_io.h"
+#include "named_source.h"
 #include "source_header.h"
 
 namespace pcx {
@@ -65,12 +66,11 @@ void WriteBmpPalette(const CurrentFileRecord &record, const std::string &sourceN
 {
     const RowLayout layout(PanelInteger(record, Panel::Width), PanelInteger(record, Panel::Height),
                            kIndexedBytesPerPixel);
-    File sourceFile = File::OpenRead(sourceName);
+    const std::unique_ptr<ByteSource> source = OpenSource(sourceName);
     File file = File::OpenUpdate(output.path, output.name);
     WithOutput(file, [&](ByteSink &sink) {
         file.Seek(bmp::kHeaderSize);
-        FileSource source(sourceFile);
-        sink.Write(ReadColourTable(source, ColourTableRuleFor(sourceName), layout.rows * layout.pixelBytes));
+        sink.Write(ReadColourTable(*source, ColourTableRuleFor(sourceName), layout.rows * layout.pixelBytes));
     });
 }
 
@@ -78,12 +78,11 @@ void WriteBmpPixels(const CurrentFileRecord &record, const std::string &sourceNa
                     int k)
 {
     const RowLayout layout(PanelInteger(record, Panel::Width), PanelInteger(record, Panel::Height), k);
-    File sourceFile = File::OpenRead(sourceName);
+    const std::unique_ptr<ByteSource> source = OpenSource(sourceName);
     File file = File::OpenUpdate(output.path, output.name);
     WithOutput(file, [&](ByteSink &sink) {
         file.Seek(BmpPixelOffset(k));
-        FileSource source(sourceFile);
-        WriteBmpRows(source, layout, sink);
+        WriteBmpRows(*source, layout, sink);
     });
 }
 

@@ -2,7 +2,7 @@
 #include "source_header.h"
 
 #include "byte_io.h"
-#include "file_io.h"
+#include "named_source.h"
 
 #include <algorithm>
 #include <array>
@@ -34,17 +34,12 @@ bool IsSeparator(char c)
 
 void ReadSourceHeader(CurrentFileRecord &record, const std::string &fileName)
 {
-    SourceHeader header;
-    {
-        File file = File::OpenRead(fileName);
-        FileSource source(file);
-        header = ReadHeader(source);
-    }
+    const SourceHeader header = ReadHeader(*OpenSource(fileName));
     record.setPanel(Panel::DataSize, std::to_string(header.dataSize));
     record.setPanel(Panel::Width, std::to_string(header.width));
     record.setPanel(Panel::Height, std::to_string(header.height));
     record.setPanel(Panel::Name, fileName);
-    record.setOutputName(OutputNameFor(record.panel(Panel::Name)));
+    record.setOutputName(OutputNameForSource(record.panel(Panel::Name)));
 }
 
 std::string OutputNameFor(std::string_view sourceName)

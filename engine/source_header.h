@@ -11,7 +11,8 @@
 namespace pcx {
 
 // Reads data size, width and height into panels 3, 1 and 2, then writes the name to panel 0 and the
-// derived output name to the record. A file shorter than the header reads the fields it cannot read
+// derived output name to the record. The name may be a file's or an archive entry's (see
+// named_source.h). A file shorter than the header reads the fields it cannot read
 // whole as 0. "Cannot open file <name>" leaves the record as it was.
 void ReadSourceHeader(CurrentFileRecord &record, const std::string &fileName);
 
