@@ -1,6 +1,8 @@
 // The pixel conversions shared by the readers and writers.
 #include "raster.h"
 
+#include "byte_io.h"
+#include "conversion.h"
 #include "errors.h"
 
 #include <algorithm>
@@ -62,6 +64,22 @@ void UnpackIndices(std::span<const std::uint8_t> packed, int bits, std::span<std
         const std::size_t bit = x * static_cast<std::size_t>(bits);
         const unsigned shift = 8 - static_cast<unsigned>(bits) - static_cast<unsigned>(bit % 8);
         out[x] = static_cast<std::uint8_t>((packed[bit / 8] >> shift) & mask);
+    }
+}
+
+void WriteBmp(const RasterPicture &picture, ByteSink &sink)
+{
+    const RowLayout layout(picture.width, picture.height, picture.k);
+    sink.Write(BmpHeaderFor(picture.width, picture.height, picture.k));
+    if (picture.k == 1) {
+        std::array<std::uint8_t, kTableEntry * kPaletteEntries> table{};
+        TableFromPalette(picture.palette, table);
+        sink.Write(table);
+    }
+    const auto rowBytes = static_cast<std::size_t>(layout.pixelBytes);
+    for (std::uint64_t row = layout.rows; row-- > 0;) {
+        sink.Write(std::span(picture.pixels).subspan(static_cast<std::size_t>(row) * rowBytes, rowBytes));
+        sink.WriteZeros(static_cast<std::size_t>(layout.fill()));
     }
 }
 

@@ -10,6 +10,8 @@
 
 namespace pcx {
 
+class ByteSink;
+
 inline constexpr std::size_t kPaletteEntries = 256;
 
 // Rows from the top, k bytes a pixel (8-bit: colour indices; 24-bit: blue, green, red, as a BMP's
@@ -41,5 +43,11 @@ void SwapRedAndBlue(std::span<const std::uint8_t> in, std::span<std::uint8_t> ou
 // Colour indices packed bits (1, 2 or 4) to a byte, the leftmost pixel in the high bits, one to a
 // byte of out (whose size is the number of pixels).
 void UnpackIndices(std::span<const std::uint8_t> packed, int bits, std::span<std::uint8_t> out);
+
+// The picture as an uncompressed BMP in the layout the converter writes (8-bit with its 256 colours,
+// or 24-bit; rows bottom-up, each padded to 4 bytes), so that a picture made in memory (a sprite's
+// frame) saves as a converted LOD PCX of the same pixels would. "picture too large for BMP" before
+// anything is written when its sizes would not fit the format's 32-bit fields.
+void WriteBmp(const RasterPicture &picture, ByteSink &sink);
 
 } // namespace pcx

@@ -67,6 +67,15 @@ std::string FrameOutputName(std::uint32_t groupId, std::size_t frameNumber)
     return name;
 }
 
+std::vector<FrameOutput> FrameOutputs(const Sprite &sprite)
+{
+    std::vector<FrameOutput> outputs;
+    for (const SpriteGroup &group : sprite.groups)
+        for (std::size_t number = 0; number < group.frames.size(); ++number)
+            outputs.push_back({FrameOutputName(group.id, number), group.frames[number].frame});
+    return outputs;
+}
+
 SheetLayout LayOutSheet(const Sprite &sprite)
 {
     SheetLayout layout;

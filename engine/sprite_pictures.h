@@ -29,6 +29,14 @@ inline constexpr std::uint8_t kShadowBodyAlpha = 128;
 // frame's place in its group in at least three, both wider when the number needs it.
 [[nodiscard]] std::string FrameOutputName(std::uint32_t groupId, std::size_t frameNumber);
 
+// The outputs of a sprite frame by frame: one for each frame of each group, in group order, a frame
+// that groups share once for each of them.
+struct FrameOutput {
+    std::string name;      // FrameOutputName of the group's id and the frame's place in it
+    std::size_t frame = 0; // index into Sprite::frames
+};
+[[nodiscard]] std::vector<FrameOutput> FrameOutputs(const Sprite &sprite);
+
 // One picture of all frames: each group that has frames a row of them in file order, in the order
 // of the groups; every cell as large as the largest canvas, each frame's canvas at its cell's top
 // left; index 0 wherever no frame is.

@@ -1,6 +1,8 @@
 // The BMP writer: exact bytes for every row fill, the colour-table sources, the passes' use of the
 // record, and every failure with what it leaves behind.
 #include "engine/bmp_writer.h"
+#include "engine/byte_io.h"
+#include "engine/raster.h"
 #include "engine/current_file.h"
 #include "engine/errors.h"
 #include "engine/source_header.h"
@@ -8,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -56,6 +59,19 @@ TEST(BmpWriter, ExactBytesForEveryRowFill)
                 const Bytes bmp = Convert(dir, "p.pcx", test::LodPcx(p));
                 EXPECT_EQ(bmp, test::ExpectedBmp(p, test::ColourTableFromPalette(p.palette)));
             }
+}
+
+TEST(BmpWriter, PictureInMemoryAsTheConverterWritesIt)
+{
+    for (const int k : {1, 3}) {
+        const test::Picture p = test::Pattern(5, 3, k);
+        RasterPicture picture{p.width, p.height, k, p.pixels, {}};
+        if (k == 1)
+            std::copy(p.palette.begin(), p.palette.end(), picture.palette.begin());
+        MemorySink sink;
+        WriteBmp(picture, sink);
+        EXPECT_EQ(sink.bytes(), test::ExpectedBmp(p, k == 1 ? test::ColourTableFromPalette(p.palette) : Bytes{})) << k;
+    }
 }
 
 TEST(BmpWriter, KnownSizes)

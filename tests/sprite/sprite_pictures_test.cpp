@@ -85,6 +85,15 @@ TEST(SpriteSheet, EachGroupARowOfCellsAsLargeAsTheLargestCanvas)
                 expected[static_cast<std::size_t>((y + r) * 36 + static_cast<std::int32_t>(x) + c)] =
                     canvas[static_cast<std::size_t>(r * f.canvasWidth + c)];
     }
+    // Frame by frame, the same frames under their names.
+    const std::vector<FrameOutput> outputs = FrameOutputs(sprite);
+    const char *names[] = {"04-000", "04-001", "09-000", "09-001", "09-002"};
+    ASSERT_EQ(outputs.size(), std::size(names));
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        EXPECT_EQ(outputs[i].name, names[i]);
+        EXPECT_EQ(outputs[i].frame, layout.cells[i].frame);
+    }
+
     Bytes drawn;
     for (std::size_t band = 0; band < layout.bands; ++band) {
         const Bytes rows = DrawSheetBand(sprite, layout, band);
