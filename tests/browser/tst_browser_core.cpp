@@ -1,6 +1,7 @@
 // The browsing rules without widgets: mask matching, listings, directory texts, the errors of
-// entering a directory and the choice of volumes.
+// entering a directory and the choice of volumes; archives browsed as directories.
 #include "engine/errors.h"
+#include "tests/support/lod_archive_maker.h"
 #include "ui/browser/browser_core.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <functional>
 
 using namespace pcx::browser;
 
@@ -20,14 +22,40 @@ void Touch(const QString &path)
     QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
 }
 
-QString EnterError(const QString &directory)
+void WriteArchive(const QString &path, const pcx::test::MadeArchive &archive)
+{
+    const pcx::test::Bytes bytes = pcx::test::MakeLodArchive(archive);
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    QCOMPARE(file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size())), qint64(bytes.size()));
+}
+
+// An archive whose entries have these names, each a few bytes.
+pcx::test::MadeArchive ArchiveOf(std::initializer_list<const char *> names)
+{
+    pcx::test::MadeArchive archive;
+    for (const char *name : names) {
+        pcx::test::MadeEntry entry;
+        entry.name = name;
+        entry.data = pcx::test::Compressible(40);
+        archive.entries.push_back(entry);
+    }
+    return archive;
+}
+
+QString ErrorOf(const std::function<void()> &action)
 {
     try {
-        CheckCanEnter(directory);
+        action();
     } catch (const pcx::Error &e) {
         return QString::fromUtf8(e.what());
     }
     return QString();
+}
+
+QString EnterError(const QString &directory)
+{
+    return ErrorOf([&] { CheckCanEnter(directory); });
 }
 
 } // namespace
@@ -41,7 +69,10 @@ private slots:
     void listFiles_data();
     void listFiles();
     void directoryTextAndLevels();
-    void subdirectories();
+    void subentries();
+    void archiveEntries_data();
+    void archiveEntries();
+    void enterArchive();
     void enterErrorMessage_data();
     void enterErrorMessage();
     void checkCanEnter();
@@ -121,7 +152,7 @@ void TestBrowserCore::directoryTextAndLevels()
     QCOMPARE(DirectoryLevels("/a/Bc/d"), (QStringList{"/", "/a", "/a/Bc", "/a/Bc/d"}));
 }
 
-void TestBrowserCore::subdirectories()
+void TestBrowserCore::subentries()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -129,7 +160,60 @@ void TestBrowserCore::subdirectories()
     for (const char *name : {"gamma", "Alpha", "beta", ".hidden"})
         QVERIFY(root.mkdir(QString::fromLatin1(name)));
     Touch(dir.filePath("afile"));
-    QCOMPARE(Subdirectories(dir.path()), (QStringList{"Alpha", "beta", "gamma"}));
+    // Archives named *.lod in any case; not one without the magic, a hidden one, or one named otherwise.
+    for (const char *name : {"Art.LOD", "bitmaps.lod", ".hidden.lod", "data.bin"})
+        WriteArchive(dir.filePath(name), ArchiveOf({"a.pcx"}));
+    Touch(dir.filePath("empty.lod"));
+    QCOMPARE(Subentries(dir.path()), (QList<Subentry>{{"Alpha", false}, {"Art.LOD", true}, {"beta", false},
+                                                      {"bitmaps.lod", true}, {"gamma", false}}));
+    QVERIFY(IsArchive(dir.filePath("data.bin")));
+    QVERIFY(!IsArchive(dir.filePath("empty.lod")));
+    QVERIFY(!IsArchive(dir.filePath("Alpha")));
+}
+
+void TestBrowserCore::archiveEntries_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("pcx") << "*.pcx" << QStringList{"a.PCX", "C.pcx"};
+    QTest::newRow("def and pcx") << "*.def;*.pcx" << QStringList{"a.PCX", "b.def", "C.pcx"};
+    QTest::newRow("all") << "*.*" << QStringList{"a.PCX", "b.def", "C.pcx", "readme"};
+}
+
+void TestBrowserCore::archiveEntries()
+{
+    QFETCH(QString, mask);
+    QFETCH(QStringList, names);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // Not listed: the later of two names equal but for case, and names that ARCHIVE/NAME cannot
+    // reach (a "/", no ending zero, bytes that are no UTF-8).
+    const pcx::test::MadeArchive archive =
+        ArchiveOf({"C.pcx", "readme", "b.def", "a.PCX", "A.pcx", "x/y.pcx", "sixteen_chars.pcx", "\xff.pcx"});
+    WriteArchive(dir.filePath("art.lod"), archive);
+    QCOMPARE(ListFiles(dir.filePath("art.lod"), mask), names);
+}
+
+void TestBrowserCore::enterArchive()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString archive = QDir(dir.path()).canonicalPath() + "/art.lod";
+    WriteArchive(archive, ArchiveOf({"a.pcx"}));
+    QCOMPARE(EnterError(archive), QString());
+    EnterDirectory(archive);
+    // An archive cannot be the current directory: the one that holds it is.
+    QCOMPARE(QDir::currentPath(), QFileInfo(archive).path());
+    QDir::setCurrent(QStringLiteral("/"));
+    QCOMPARE(OutputDirectoryOf(archive), QFileInfo(archive).path() + "/art");
+    QCOMPARE(OutputDirectoryOf(dir.path()), dir.path());
+
+    pcx::test::MadeArchive damaged = ArchiveOf({"a.pcx"});
+    damaged.count = 10001;
+    WriteArchive(dir.filePath("bad.lod"), damaged);
+    const QString error = EnterError(dir.filePath("bad.lod"));
+    QVERIFY2(error.startsWith(dir.filePath("bad.lod") + ": damaged archive: "), qPrintable(error));
+    QCOMPARE(ErrorOf([&] { (void)ListFiles(dir.filePath("bad.lod"), "*.*"); }), error);
 }
 
 void TestBrowserCore::enterErrorMessage_data()

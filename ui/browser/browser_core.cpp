@@ -2,6 +2,9 @@
 #include "browser_core.h"
 
 #include "engine/errors.h"
+#include "engine/file_io.h"
+#include "engine/lod_archive.h"
+#include "engine/named_source.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -68,6 +72,34 @@ struct DirCloser {
     void operator()(DIR *dir) const { closedir(dir); }
 };
 
+// Opens the archive and reads its directory, then hands it to `use`. The errors of entering a
+// directory for a file that cannot be opened or holds no archive; the archive's own reason, after its
+// name, for a damaged one.
+template <typename Use>
+void WithArchive(const QString &path, Use use)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        ThrowEnterError(path, errno);
+    pcx::File file = pcx::File::Adopt(fd, native.toStdString());
+    pcx::FileSource source(file);
+    if (!pcx::IsLodArchive(source))
+        ThrowEnterError(path, ENOTDIR);
+    std::optional<pcx::LodArchive> archive;
+    try {
+        archive.emplace(source);
+    } catch (const Error &e) {
+        throw Error(native.toStdString() + ": " + e.what());
+    }
+    use(*archive);
+}
+
+bool HasArchiveExtension(const QString &name)
+{
+    return name.endsWith(QStringLiteral(".lod"), Qt::CaseInsensitive);
+}
+
 bool SameFileOnDisk(const QString &a, const QString &b)
 {
     struct stat sa {};
@@ -104,7 +136,9 @@ bool MatchesPattern(const QString &name, const QString &pattern)
 QStringList ListFiles(const QString &directory, const QString &mask)
 {
     // Without QDir::Hidden, names starting with "." are left out; QDir::Files keeps only plain files.
-    const QStringList names = QDir(directory).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    const QStringList names = IsArchive(directory)
+                                  ? ListedEntries(directory)
+                                  : QDir(directory).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
     QStringList hits;
     for (const QString &pattern : mask.split(u';')) {
         for (const QString &name : names) {
@@ -127,9 +161,49 @@ QStringList DirectoryLevels(const QString &directory)
     return levels;
 }
 
-QStringList Subdirectories(const QString &directory)
+bool IsArchive(const QString &path)
 {
-    return SortedNames(QDir(directory).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort));
+    return QFileInfo(path).isFile() && pcx::IsArchiveFile(QFile::encodeName(path).toStdString());
+}
+
+QStringList ListedEntries(const QString &archivePath)
+{
+    QStringList names;
+    WithArchive(archivePath, [&](const pcx::LodArchive &archive) {
+        const std::span<const pcx::LodEntry> entries = archive.entries();
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const pcx::LodEntry &entry = entries[i];
+            using Fault = pcx::LodEntry::Fault;
+            if (entry.fault == Fault::kNameUnended || entry.fault == Fault::kBadName || archive.Find(entry.name()) != i)
+                continue;
+            const QByteArray bytes(entry.name().data(), static_cast<qsizetype>(entry.name().size()));
+            const QString name = QFile::decodeName(bytes);
+            if (QFile::encodeName(name) == bytes)
+                names.append(name);
+        }
+    });
+    return names;
+}
+
+QString OutputDirectoryOf(const QString &listed)
+{
+    if (!IsArchive(listed))
+        return listed;
+    return QFile::decodeName(QByteArray::fromStdString(pcx::DirectoryNamedAfter(QFile::encodeName(listed).toStdString())));
+}
+
+QList<Subentry> Subentries(const QString &directory)
+{
+    QList<Subentry> entries;
+    for (const QFileInfo &info : QDir(directory).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort)) {
+        if (info.isDir())
+            entries.append({info.fileName(), false});
+        else if (HasArchiveExtension(info.fileName()) && IsArchive(info.filePath()))
+            entries.append({info.fileName(), true});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Subentry &a, const Subentry &b) { return NameLess(a.name, b.name); });
+    return entries;
 }
 
 bool NameLess(const QString &a, const QString &b)
@@ -153,6 +227,11 @@ QString EnterErrorMessage(int errnum, bool parentPresent)
 
 void CheckCanEnter(const QString &directory)
 {
+    if (QFileInfo(directory).isFile()) {
+        WithArchive(directory, [](const pcx::LodArchive &) {});
+        CheckCanEnter(QFileInfo(directory).path());
+        return;
+    }
     const QByteArray path = QFile::encodeName(directory);
     const std::unique_ptr<DIR, DirCloser> dir(opendir(path.constData()));
     if (!dir)
@@ -165,8 +244,9 @@ void CheckCanEnter(const QString &directory)
 void EnterDirectory(const QString &directory)
 {
     CheckCanEnter(directory);
-    if (chdir(QFile::encodeName(directory).constData()) != 0)
-        ThrowEnterError(directory, errno);
+    const QString current = QFileInfo(directory).isFile() ? QFileInfo(directory).path() : directory;
+    if (chdir(QFile::encodeName(current).constData()) != 0)
+        ThrowEnterError(current, errno);
 }
 
 bool SameDirectory(const QString &a, const QString &b)
