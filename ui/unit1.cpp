@@ -312,10 +312,7 @@ void TForm1::SaveCurrentPicture(const QString &fileName)
     const QString target = fileName.isEmpty() || QDir::isAbsolutePath(fileName)
                                ? fileName
                                : QDir(pcx::browser::OutputDirectoryOf(listed)).filePath(fileName);
-    // The directory named after the archive of the entry shown, or of the archive listed, is made
-    // when the save needs it.
-    if (const std::optional<pcx::ArchiveEntryName> entry = pcx::SplitArchiveEntry(record().panel(pcx::Panel::Name)))
-        pcx::MakeArchiveOutputDirectory(entry->archive, FromQt(target));
+    // The directory named after the archive listed is made when the save needs it.
     if (ui.FileListBox1->listsArchive())
         pcx::MakeArchiveOutputDirectory(FromQt(listed), FromQt(target));
     Form2->picture().Save(FromQt(target));
