@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -170,11 +172,12 @@ QStringList ListedEntries(const QString &archivePath)
 {
     QStringList names;
     WithArchive(archivePath, [&](const pcx::LodArchive &archive) {
-        const std::span<const pcx::LodEntry> entries = archive.entries();
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const pcx::LodEntry &entry = entries[i];
+        // Names are looked up without regard to case: of two that differ only in it, the first wins.
+        std::unordered_set<std::string> seen;
+        for (const pcx::LodEntry &entry : archive.entries()) {
             using Fault = pcx::LodEntry::Fault;
-            if (entry.fault == Fault::kNameUnended || entry.fault == Fault::kBadName || archive.Find(entry.name()) != i)
+            const bool first = seen.insert(pcx::lod::FoldedName(entry.name())).second;
+            if (!first || entry.fault == Fault::kNameUnended || entry.fault == Fault::kBadName)
                 continue;
             const QByteArray bytes(entry.name().data(), static_cast<qsizetype>(entry.name().size()));
             const QString name = QFile::decodeName(bytes);
