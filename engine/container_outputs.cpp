@@ -9,7 +9,9 @@
 #include "sprite_pictures.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 namespace pcx {
 

@@ -419,7 +419,7 @@ void TForm1::DirectoryListBox1Click()
 void TForm1::OpenPath(const QString &path)
 {
     const QFileInfo info(path);
-    if (info.isFile() && !pcx::browser::IsArchive(path)) {
+    if (info.exists() && !info.isDir() && !pcx::browser::IsArchive(path)) {
         SelectIn(info.absolutePath(), info.fileName());
         return;
     }

@@ -81,7 +81,8 @@ template <typename Use>
 void WithArchive(const QString &path, Use use)
 {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    // Never waits on a FIFO put at the name meanwhile.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         ThrowEnterError(path, errno);
     pcx::File file = pcx::File::Adopt(fd, native.toStdString());
