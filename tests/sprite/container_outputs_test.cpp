@@ -28,45 +28,30 @@ std::string ErrorOf(const std::function<void()> &action)
     return "";
 }
 
-TEST(ContainerOutputs, FramesGoIntoTheDirectoryNamedAfterTheSprite)
+TEST(ContainerOutputs, DirectoriesNamedAfterArchivesAndSprites)
 {
     test::TempDir dir;
-    test::WriteFile(dir.path() / "art.lod", test::MakeLodArchive({.entries = {{.name = "Cre.def", .data = {1}}}}));
     const std::string d = dir.path().string();
+    test::WriteFile(dir.path() / "art.lod", test::MakeLodArchive({.entries = {{.name = "Cre.def", .data = {1}}}}));
     EXPECT_EQ(FramesDirectoryForSource(d + "/cre.def"), d + "/cre");
-    EXPECT_EQ(FramesDirectoryForSource("cre.def"), "cre");
     EXPECT_EQ(FramesDirectoryForSource(d + "/art.lod/Cre.def"), d + "/art/Cre");
-    // Without an extension the sprite itself holds the name.
-    EXPECT_EQ(FramesDirectoryForSource(d + "/sprite"), d + "/sprite.d");
-}
 
-TEST(ContainerOutputs, OnlyTheDirectoryNamedAfterTheArchiveIsMade)
-{
-    test::TempDir dir;
-    const std::string archive = dir.file("art.lod");
-    MakeArchiveOutputDirectory(archive, dir.file("elsewhere/x.bmp"));
-    MakeArchiveOutputDirectory(archive, dir.file("art/deeper/x.bmp"));
-    EXPECT_FALSE(fs::exists(dir.path() / "elsewhere"));
-    EXPECT_FALSE(fs::exists(dir.path() / "art"));
-    MakeArchiveOutputDirectory(archive, dir.file("art/./x.bmp"));
+    // Only the directory named after the archive is made, and only for an output directly in it.
+    MakeArchiveOutputDirectory(d + "/art.lod", d + "/elsewhere/x.bmp");
+    MakeArchiveOutputDirectory(d + "/art.lod", d + "/art/deeper/x.bmp");
+    EXPECT_FALSE(fs::exists(dir.path() / "elsewhere") || fs::exists(dir.path() / "art"));
+    MakeArchiveOutputDirectory(d + "/art.lod", d + "/art/./x.bmp");
     EXPECT_TRUE(fs::is_directory(dir.path() / "art"));
-    MakeArchiveOutputDirectory(archive, dir.file("art/y.bmp")); // already there
 
+    // A file in the way fails the output that needs the directory.
     test::WriteFile(dir.path() / "pics", {1});
-    EXPECT_EQ(ErrorOf([&] { MakeArchiveOutputDirectory(dir.file("pics.lod"), dir.file("pics/x.bmp")); }),
-              "Cannot create file " + dir.file("pics/x.bmp"));
-}
-
-TEST(ContainerOutputs, FramesStopAtADirectoryThatCannotBeMade)
-{
+    EXPECT_EQ(ErrorOf([&] { MakeArchiveOutputDirectory(d + "/pics.lod", d + "/pics/x.bmp"); }),
+              "Cannot create file " + d + "/pics/x.bmp");
     const Bytes bytes = test::MakeSprite({0x42, 4, 3, test::SpritePalette(), {PatternFrame(0, 4, 3, 0, 0, 4, 3)},
                                           {{0, {}, {0}}}}).bytes;
     MemorySource source(bytes);
-    const Sprite sprite = ReadSprite(source);
-    test::TempDir dir;
-    test::WriteFile(dir.path() / "blocked", {1});
-    EXPECT_EQ(ErrorOf([&] { WriteFramesAsBmp(sprite, dir.file("blocked/cre")); }),
-              "Cannot create file " + dir.file("blocked/cre/00-000.bmp"));
+    EXPECT_EQ(ErrorOf([&] { WriteFramesAsBmp(ReadSprite(source), d + "/pics/cre"); }),
+              "Cannot create file " + d + "/pics/cre/00-000.bmp");
 }
 
 } // namespace
