@@ -132,16 +132,13 @@ void DirectoryListBox::rebuild()
         entry->setData(PathRole, path);
         entry->setData(LevelRole, level);
         const bool current = level + 1 == levels.size();
-        const bool archive = current && IsArchive(path);
-        entry->setData(ArchiveRole, archive);
-        entry->setIcon(archive ? archiveIcon_ : current ? currentIcon_ : openIcon_);
+        entry->setIcon(!current ? openIcon_ : IsArchive(path) ? archiveIcon_ : currentIcon_);
     }
     currentEntryRow_ = static_cast<int>(levels.size()) - 1;
     for (const Subentry &sub : Subentries(directory_)) {
         QListWidgetItem *entry = appendItem(sub.name);
         entry->setData(PathRole, JoinPath(directory_, sub.name));
         entry->setData(LevelRole, static_cast<int>(levels.size()));
-        entry->setData(ArchiveRole, sub.archive);
         entry->setIcon(sub.archive ? archiveIcon_ : closedIcon_);
     }
     setCurrentRow(currentEntryRow_);

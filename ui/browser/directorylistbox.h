@@ -16,7 +16,7 @@ public:
     // Pixels each level is indented more than the one above it.
     static constexpr int kIndentStep = 4;
 
-    enum Role { PathRole = Qt::UserRole, LevelRole, ArchiveRole };
+    enum Role { PathRole = Qt::UserRole, LevelRole };
 
     explicit DirectoryListBox(QWidget *parent = nullptr);
 
