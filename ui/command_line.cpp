@@ -1,4 +1,5 @@
-// pcxconv's arguments: one optional FILE or DIR, --help and --version.
+// pcxconv's arguments: one optional FILE or DIR (an archive or an entry of one counting as such), --help
+// and --version.
 #include "command_line.h"
 
 #include <pcxconv_version.h>
@@ -54,13 +55,16 @@ CommandLine ParseCommandLine(const QStringList &arguments, const QString &base)
 QString HelpText()
 {
     return QStringLiteral(
-        "Usage: pcxconv [FILE|DIR]\n"
-        "Korvale PCX Converter: browse LOD PCX pictures, preview them and convert them to BMP files.\n"
+        "Usage: pcxconv [FILE|DIR|ARCHIVE|ARCHIVE/ENTRY]\n"
+        "Korvale PCX Converter: browse LOD PCX pictures and sprites, also inside the game's LOD archives,\n"
+        "preview them and convert them to BMP files.\n"
         "\n"
-        "  FILE         list the file's directory and select the file, as a click on it does\n"
-        "  DIR          list the directory\n"
-        "  -h, --help   print this help and exit\n"
-        "  --version    print the version and exit\n"
+        "  FILE           list the file's directory and select the file, as a click on it does\n"
+        "  DIR            list the directory\n"
+        "  ARCHIVE        list the archive's entries, as a directory's files\n"
+        "  ARCHIVE/ENTRY  list the archive and select the entry (data/art.lod/ARROW.pcx)\n"
+        "  -h, --help     print this help and exit\n"
+        "  --version      print the version and exit\n"
         "\n"
         "The window needs a display; without one, start it under Xvfb: xvfb-run -a pcxconv\n"
         "The manual page pcxconv(1) tells more.\n");

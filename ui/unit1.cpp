@@ -1,14 +1,19 @@
 // Unit1: the main window and its handlers.
 #include "unit1.h"
 
+#include "browser/browser_core.h"
 #include "engine/bmp_writer.h"
+#include "engine/container_outputs.h"
+#include "engine/def_sprite.h"
 #include "engine/errors.h"
+#include "engine/named_source.h"
 #include "engine/preview_size.h"
 #include "engine/source_header.h"
 #include "guard.h"
 #include "look.h"
 #include "path_drop.h"
 #include "settings/settings_key.h"
+#include "sprite_frames.h"
 #include "unit2.h"
 #include "unit3.h"
 
@@ -22,6 +27,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 TForm1 *Form1 = nullptr;
@@ -237,12 +243,15 @@ void TForm1::FileListBox1Change()
     const std::string source = rec.panel(pcx::Panel::Name);
     if (source.empty())
         return;
+    // The frames of a sprite selected before play no more, whatever this file turns out to be.
+    Form2->StopFrames();
     pcx::ReadSourceHeader(rec, source);
 
     ui.Image2->hide();
     const bool indexed = pcx::IsIndexed(rec);
     if (!indexed && !pcx::IsTrueColor(rec)) {
-        ui.Image2->show();
+        if (!PreviewSprite(source))
+            ui.Image2->show();
         return;
     }
     const QString temporary = temporary_->Write([&](const pcx::PassOutput &output) {
@@ -252,13 +261,31 @@ void TForm1::FileListBox1Change()
             pcx::ConvertTrueColor(rec, output);
     });
     Form2->LoadPicture(temporary);
+    ShowPreview(source, pcx::PanelInteger(rec, pcx::Panel::Width), pcx::PanelInteger(rec, pcx::Panel::Height));
+}
 
+bool TForm1::PreviewSprite(const std::string &source)
+{
+    const std::unique_ptr<pcx::ByteSource> input = pcx::OpenSource(source);
+    if (pcx::Recognise(*input) != pcx::PictureKind::kSprite)
+        return false;
+    const auto frames = std::make_shared<const SpriteFrames>(ReadSpriteNamed(*input, source));
+    Form2->ShowPicture(frames->Picture(0));
+    // The canvas is the picture: the record's numbers are the sprite's header, not a LOD PCX's.
+    ShowPreview(source, Form2->picture().width(), Form2->picture().height());
+    Form2->PlayFrames(frames);
+    return true;
+}
+
+// The current picture is made: saved automatically, shown in the preview box sized for a picture of
+// width x height, and in the viewer.
+void TForm1::ShowPreview(const std::string &source, int width, int height)
+{
     // Never saved over the file it came from.
-    if (ui.ToolButton8->isChecked() && !pcx::IsOwnOutput(source, rec.outputName()))
+    if (ui.ToolButton8->isChecked() && !pcx::IsOwnOutput(source, record().outputName()))
         SaveCurrentPicture(ui.Edit3->text());
 
-    const pcx::PictureSize size = pcx::PreviewSize(pcx::PanelInteger(rec, pcx::Panel::Width),
-                                                   pcx::PanelInteger(rec, pcx::Panel::Height));
+    const pcx::PictureSize size = pcx::PreviewSize(width, height);
     ui.Image1->resize(size.width, size.height);
     ui.Image1->setPixmap(Form2->pixmap());
 
@@ -280,10 +307,14 @@ void TForm1::ShowViewerSized()
 
 void TForm1::SaveCurrentPicture(const QString &fileName)
 {
-    // A relative name means the listed directory.
+    // A relative name means the listed directory; for an archive, where its entries' outputs go.
+    const QString listed = ui.FileListBox1->directory();
     const QString target = fileName.isEmpty() || QDir::isAbsolutePath(fileName)
                                ? fileName
-                               : QDir(ui.FileListBox1->directory()).filePath(fileName);
+                               : QDir(pcx::browser::OutputDirectoryOf(listed)).filePath(fileName);
+    // The directory named after the archive listed is made when the save needs it.
+    if (ui.FileListBox1->listsArchive())
+        pcx::MakeArchiveOutputDirectory(FromQt(listed), FromQt(target));
     Form2->picture().Save(FromQt(target));
 }
 
@@ -322,21 +353,44 @@ void TForm1::ToolButton3Click()
         return;
 
     pcx::CurrentFileRecord &rec = record();
-    // The list is read once: files the batch writes are not visited.
+    // The list is read once: files the batch writes are not visited. Names are relative to the
+    // current directory: an archive's entries are ARCHIVE/ENTRY from the directory that holds it.
     QStringList names;
     for (int i = 0; i < ui.FileListBox1->count(); ++i)
-        names << ui.FileListBox1->itemText(i);
+        names << ui.FileListBox1->relativeName(i);
     for (const QString &name : names) {
-        pcx::ReadSourceHeader(rec, FromQt(name));
+        const std::string source = FromQt(name);
+        pcx::ReadSourceHeader(rec, source);
         const bool indexed = pcx::IsIndexed(rec);
         const bool trueColor = pcx::IsTrueColor(rec);
-        if (pcx::IsOwnOutput(rec.panel(pcx::Panel::Name), rec.outputName()))
+        if (!indexed && !trueColor) {
+            ConvertSprite(source);
             continue;
+        }
+        if (pcx::IsOwnOutput(source, rec.outputName()))
+            continue;
+        if (const std::optional<pcx::ArchiveEntryName> entry = pcx::SplitArchiveEntry(source))
+            pcx::MakeArchiveOutputDirectory(entry->archive, rec.outputName());
         if (indexed)
             pcx::ConvertIndexed(rec, rec.outputName());
         if (trueColor)
             pcx::ConvertTrueColor(rec, rec.outputName());
     }
+}
+
+// A sprite's frames into the directory named after it, as lodpcx2bmp writes them; a file that is no
+// sprite either is passed over, as the batch passes over any other.
+void TForm1::ConvertSprite(const std::string &source)
+{
+    const std::unique_ptr<pcx::ByteSource> input = pcx::OpenSource(source);
+    if (pcx::Recognise(*input) != pcx::PictureKind::kSprite)
+        return;
+    const pcx::Sprite sprite = ReadSpriteNamed(*input, source);
+    pcx::CurrentFileRecord &rec = record();
+    rec.setProgress(0);
+    pcx::WriteFramesAsBmp(sprite, pcx::FramesDirectoryForSource(source), [&](std::size_t done, std::size_t total) {
+        rec.setProgress(static_cast<int>(done * 100 / total));
+    });
 }
 
 void TForm1::ShowAboutBox()
@@ -365,14 +419,31 @@ void TForm1::DirectoryListBox1Click()
 void TForm1::OpenPath(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) {
-        ui.DirectoryListBox1->setDirectory(path);
+    if (info.exists() && !info.isDir() && !pcx::browser::IsArchive(path)) {
+        SelectIn(info.absolutePath(), info.fileName());
         return;
     }
-    ui.DirectoryListBox1->setDirectory(info.absolutePath());
+    if (!info.exists()) {
+        if (const std::optional<pcx::ArchiveEntryName> entry = pcx::SplitArchiveEntry(FromQt(path))) {
+            const QString name = ToQt(entry->entry);
+            // A missing entry, as a missing file, leaves the lists where they are.
+            const QStringList entries = pcx::browser::ListedEntries(ToQt(entry->archive));
+            if (!entries.contains(name, Qt::CaseInsensitive))
+                throw pcx::Error(pcx::browser::EnterErrorMessage(ENOENT, true).toStdString());
+            SelectIn(ToQt(entry->archive), name);
+            return;
+        }
+    }
+    ui.DirectoryListBox1->setDirectory(path);
+}
+
+// Lists the directory (or archive) and selects the named file in it as a click on it does.
+void TForm1::SelectIn(const QString &directory, const QString &name)
+{
+    ui.DirectoryListBox1->setDirectory(directory);
     // A user would first choose a file type that lists the file.
-    ui.FilterComboBox1->chooseEntryFor(info.fileName());
-    const int row = ui.FileListBox1->rowOf(info.fileName());
+    ui.FilterComboBox1->chooseEntryFor(name);
+    const int row = ui.FileListBox1->rowOf(name);
     // A hidden file or one that is not a plain file is never listed, so it cannot be selected.
     if (row < 0)
         return;

@@ -33,9 +33,9 @@ public:
     void DelateRegustryEntry();
     void DirectoryListBox1Click();
 
-    // Opens a path as the user would: a directory is listed; a file's directory is listed and the
-    // file selected as a click on it does. A path that does not exist fails as a directory that
-    // cannot be entered does. Throws pcx::Error.
+    // Opens a path as the user would: a directory or an archive is listed; a file's directory (an
+    // entry's archive, for ARCHIVE/ENTRY) is listed and the file selected as a click on it does. A
+    // path that does not exist fails as a directory that cannot be entered does. Throws pcx::Error.
     void OpenPath(const QString &path);
 
     // The viewer was closed by its close box: ToolButton6 rises, running no operation.
@@ -63,7 +63,11 @@ private:
     void ApplyFonts();
     void WireControls();
     void ShowViewerSized();
+    void SelectIn(const QString &directory, const QString &name);
+    [[nodiscard]] bool PreviewSprite(const std::string &source);
+    void ShowPreview(const std::string &source, int width, int height);
     void SaveCurrentPicture(const QString &fileName);
+    void ConvertSprite(const std::string &source);
     void FormClose();
 
     // What FormClose saves, in the order it saves it.

@@ -337,6 +337,29 @@ QImage drive()
     });
 }
 
+// A LOD archive: a banded chest, the game's archives being where its pictures are kept.
+QImage archive()
+{
+    return fromGrid({
+        "................",
+        "................",
+        "...kkkkkkkkkk...",
+        "..kRRrrrrrrrrk..",
+        ".kRrrrrrrrrrrrk.",
+        ".kYYYYYkkYYYYYk.",
+        ".kRrrrkYYkrrrrk.",
+        ".kRrrrkYkkrrrrk.",
+        ".kYrrrrkkrrrrYk.",
+        ".kYrrrrrrrrrrYk.",
+        ".kYrrrrrrrrrrYk.",
+        ".kYrrrrrrrrrrYk.",
+        ".kYYYYYYYYYYYYk.",
+        ".kkkkkkkkkkkkkk.",
+        "................",
+        "................",
+    });
+}
+
 QImage openFolderGlyph()
 {
     return fromGrid({
@@ -378,6 +401,7 @@ std::vector<NamedImage> smallPictures()
         {"browser/folder-current.png", folderCurrent()},
         {"browser/folder-closed.png", folderClosed()},
         {"browser/drive.png", drive()},
+        {"browser/archive.png", archive()},
     };
 }
 

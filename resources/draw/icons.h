@@ -13,7 +13,7 @@ struct NamedImage {
     QImage image;
 };
 
-// The nine toolbar images in button order, then the glyph and the four browser pictures.
+// The nine toolbar images in button order, then the glyph and the five browser pictures.
 std::vector<NamedImage> smallPictures();
 
 // The window icon, a framed picture with a conversion arrow, at 32 or 48 pixels.

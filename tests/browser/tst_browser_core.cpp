@@ -1,6 +1,8 @@
 // The browsing rules without widgets: mask matching, listings, directory texts, the errors of
-// entering a directory and the choice of volumes.
+// entering a directory and the choice of volumes; archives browsed as directories.
 #include "engine/errors.h"
+#include "tests/support/lod_archive_maker.h"
+#include "tests/support/lod_pcx.h"
 #include "ui/browser/browser_core.h"
 
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <optional>
 
 using namespace pcx::browser;
 
@@ -18,6 +21,16 @@ void Touch(const QString &path)
 {
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+}
+
+// An archive whose entries have these names, each a few bytes; count, when given, written instead of
+// their number.
+void WriteArchive(const QString &path, std::initializer_list<const char *> names, std::optional<std::uint32_t> count = {})
+{
+    pcx::test::MadeArchive archive{.count = count};
+    for (const char *name : names)
+        archive.entries.push_back({.name = name, .data = pcx::test::Compressible(40)});
+    pcx::test::WriteFile(path.toStdString(), pcx::test::MakeLodArchive(archive));
 }
 
 QString EnterError(const QString &directory)
@@ -41,7 +54,9 @@ private slots:
     void listFiles_data();
     void listFiles();
     void directoryTextAndLevels();
-    void subdirectories();
+    void subentries();
+    void archiveEntries_data();
+    void archiveEntries();
     void enterErrorMessage_data();
     void enterErrorMessage();
     void checkCanEnter();
@@ -121,7 +136,7 @@ void TestBrowserCore::directoryTextAndLevels()
     QCOMPARE(DirectoryLevels("/a/Bc/d"), (QStringList{"/", "/a", "/a/Bc", "/a/Bc/d"}));
 }
 
-void TestBrowserCore::subdirectories()
+void TestBrowserCore::subentries()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -129,7 +144,34 @@ void TestBrowserCore::subdirectories()
     for (const char *name : {"gamma", "Alpha", "beta", ".hidden"})
         QVERIFY(root.mkdir(QString::fromLatin1(name)));
     Touch(dir.filePath("afile"));
-    QCOMPARE(Subdirectories(dir.path()), (QStringList{"Alpha", "beta", "gamma"}));
+    // Archives named *.lod in any case; not one without the magic, a hidden one, or one named otherwise.
+    for (const char *name : {"Art.LOD", "bitmaps.lod", ".hidden.lod", "data.bin"})
+        WriteArchive(dir.filePath(name), {"a.pcx"});
+    Touch(dir.filePath("empty.lod"));
+    QCOMPARE(Subentries(dir.path()), (QList<Subentry>{{"Alpha", false}, {"Art.LOD", true}, {"beta", false},
+                                                      {"bitmaps.lod", true}, {"gamma", false}}));
+    QVERIFY(IsArchive(dir.filePath("data.bin")) && !IsArchive(dir.filePath("empty.lod")));
+}
+
+void TestBrowserCore::archiveEntries_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("pcx") << "*.pcx" << QStringList{"a.PCX", "C.pcx"};
+    QTest::newRow("all") << "*.*" << QStringList{"a.PCX", "b.def", "C.pcx", "readme"};
+}
+
+void TestBrowserCore::archiveEntries()
+{
+    QFETCH(QString, mask);
+    QFETCH(QStringList, names);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // Not listed: the later of two names equal but for case, and names that ARCHIVE/NAME cannot
+    // reach (a "/", no ending zero, bytes that are no UTF-8).
+    WriteArchive(dir.filePath("art.lod"),
+                 {"C.pcx", "readme", "b.def", "a.PCX", "A.pcx", "x/y.pcx", "sixteen_chars.pcx", "\xff.pcx"});
+    QCOMPARE(ListFiles(dir.filePath("art.lod"), mask), names);
 }
 
 void TestBrowserCore::enterErrorMessage_data()

@@ -53,7 +53,7 @@ void addPngRows()
     for (const char *name : {"save", "save-all", "unused", "view", "autosave", "help", "info", "delete-settings", "exit"})
         QTest::newRow(name) << QStringLiteral(":/toolbar/%1.png").arg(QLatin1String(name)) << small;
     QTest::newRow("glyph") << QStringLiteral(":/glyphs/open-folder.png") << small;
-    for (const char *name : {"folder-open", "folder-current", "folder-closed", "drive"})
+    for (const char *name : {"folder-open", "folder-current", "folder-closed", "drive", "archive"})
         QTest::newRow(name) << QStringLiteral(":/browser/%1.png").arg(QLatin1String(name)) << small;
     QTest::newRow("window icon") << QStringLiteral(":/icons/pcxconv-32.png") << QSize(32, 32);
 }

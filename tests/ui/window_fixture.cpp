@@ -10,10 +10,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -154,9 +157,37 @@ void WriteBytes(const QString &path, const QByteArray &bytes)
 QByteArray WriteLod(const QString &path, const pcx::test::Picture &picture)
 {
     pcx::test::WriteFile(Native(path), pcx::test::LodPcx(picture));
+    return ExpectedBmp(picture);
+}
+
+QByteArray ExpectedBmp(const pcx::test::Picture &picture)
+{
     const pcx::test::Bytes table =
         picture.k == 1 ? pcx::test::ColourTableFromPalette(picture.palette) : pcx::test::Bytes{};
     return Bytes(pcx::test::ExpectedBmp(picture, table));
+}
+
+pcx::test::MadeEntry Entry(const std::string &name, const pcx::test::Bytes &data, pcx::test::Packing packing)
+{
+    pcx::test::MadeEntry entry;
+    entry.name = name;
+    entry.data = data;
+    entry.packing = packing;
+    return entry;
+}
+
+void WriteArchive(const QString &path, std::vector<pcx::test::MadeEntry> entries, std::optional<std::uint32_t> count)
+{
+    pcx::test::MadeArchive archive;
+    archive.entries = std::move(entries);
+    archive.count = count;
+    pcx::test::WriteFile(Native(path), pcx::test::MakeLodArchive(archive));
+}
+
+QByteArray FrameBmp(const pcx::test::SpriteSpec &sprite, std::size_t frame)
+{
+    const pcx::test::FrameSpec &spec = sprite.frames.at(frame);
+    return ExpectedBmp({spec.canvasWidth, spec.canvasHeight, 1, pcx::test::OnCanvas(spec), sprite.palette});
 }
 
 namespace {
@@ -210,6 +241,17 @@ QStringList ListedFiles()
     for (int row = 0; row < Control<FileListBox>(Form1, "FileListBox1")->count(); ++row)
         names << Control<FileListBox>(Form1, "FileListBox1")->item(row)->text();
     return names;
+}
+
+void DropPath(QWidget *target, const QString &path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
 }
 
 QStringList Panels()

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "settings/settings_key.h"
+#include "tests/support/def_sprite_maker.h"
+#include "tests/support/lod_archive_maker.h"
 #include "tests/support/lod_pcx.h"
 #include "ui/program_windows.h"
 
@@ -14,7 +16,9 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <utility>
+#include <vector>
 
 class QAbstractButton;
 
@@ -122,6 +126,16 @@ protected:
 void WriteBytes(const QString &path, const QByteArray &bytes);
 // Writes the picture as a LOD PCX file and returns the BMP its conversion must give.
 QByteArray WriteLod(const QString &path, const pcx::test::Picture &picture);
+// The BMP a conversion of the picture's LOD PCX must give.
+[[nodiscard]] QByteArray ExpectedBmp(const pcx::test::Picture &picture);
+// An archive entry holding the bytes, packed or stored.
+[[nodiscard]] pcx::test::MadeEntry Entry(const std::string &name, const pcx::test::Bytes &data,
+                                         pcx::test::Packing packing = pcx::test::Packing::kZlib);
+// An archive of the entries; count, when given, is written instead of the number of entries.
+void WriteArchive(const QString &path, std::vector<pcx::test::MadeEntry> entries,
+                  std::optional<std::uint32_t> count = {});
+// The BMP of the frame's canvas, as the converter writes a sprite's frame.
+[[nodiscard]] QByteArray FrameBmp(const pcx::test::SpriteSpec &sprite, std::size_t frame);
 
 // User actions on Form1's controls.
 bool ClickFile(const QString &name);             // a mouse click on the file list's item
@@ -130,5 +144,6 @@ void ChooseFilter(int entry);                    // 1-based, by keyboard on Filt
 void Click(QAbstractButton *button);             // a mouse click on a (tool) button
 [[nodiscard]] QStringList ListedFiles();
 [[nodiscard]] QStringList Panels();              // the four status panels
+void DropPath(QWidget *target, const QString &path); // a drag of the local file, dropped
 
 } // namespace uitest

@@ -2,6 +2,9 @@
 #include "browser_core.h"
 
 #include "engine/errors.h"
+#include "engine/file_io.h"
+#include "engine/lod_archive.h"
+#include "engine/named_source.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +15,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -68,6 +74,35 @@ struct DirCloser {
     void operator()(DIR *dir) const { closedir(dir); }
 };
 
+// Opens the archive and reads its directory, then hands it to `use`. The errors of entering a
+// directory for a file that cannot be opened or holds no archive; the archive's own reason, after its
+// name, for a damaged one.
+template <typename Use>
+void WithArchive(const QString &path, Use use)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // Never waits on a FIFO put at the name meanwhile.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        ThrowEnterError(path, errno);
+    pcx::File file = pcx::File::Adopt(fd, native.toStdString());
+    pcx::FileSource source(file);
+    if (!pcx::IsLodArchive(source))
+        ThrowEnterError(path, ENOTDIR);
+    std::optional<pcx::LodArchive> archive;
+    try {
+        archive.emplace(source);
+    } catch (const Error &e) {
+        throw Error(native.toStdString() + ": " + e.what());
+    }
+    use(*archive);
+}
+
+bool HasArchiveExtension(const QString &name)
+{
+    return name.endsWith(QStringLiteral(".lod"), Qt::CaseInsensitive);
+}
+
 bool SameFileOnDisk(const QString &a, const QString &b)
 {
     struct stat sa {};
@@ -104,7 +139,9 @@ bool MatchesPattern(const QString &name, const QString &pattern)
 QStringList ListFiles(const QString &directory, const QString &mask)
 {
     // Without QDir::Hidden, names starting with "." are left out; QDir::Files keeps only plain files.
-    const QStringList names = QDir(directory).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    const QStringList names = IsArchive(directory)
+                                  ? ListedEntries(directory)
+                                  : QDir(directory).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
     QStringList hits;
     for (const QString &pattern : mask.split(u';')) {
         for (const QString &name : names) {
@@ -127,9 +164,50 @@ QStringList DirectoryLevels(const QString &directory)
     return levels;
 }
 
-QStringList Subdirectories(const QString &directory)
+bool IsArchive(const QString &path)
 {
-    return SortedNames(QDir(directory).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort));
+    return QFileInfo(path).isFile() && pcx::IsArchiveFile(QFile::encodeName(path).toStdString());
+}
+
+QStringList ListedEntries(const QString &archivePath)
+{
+    QStringList names;
+    WithArchive(archivePath, [&](const pcx::LodArchive &archive) {
+        // Names are looked up without regard to case: of two that differ only in it, the first wins.
+        std::unordered_set<std::string> seen;
+        for (const pcx::LodEntry &entry : archive.entries()) {
+            using Fault = pcx::LodEntry::Fault;
+            const bool first = seen.insert(pcx::lod::FoldedName(entry.name())).second;
+            if (!first || entry.fault == Fault::kNameUnended || entry.fault == Fault::kBadName)
+                continue;
+            const QByteArray bytes(entry.name().data(), static_cast<qsizetype>(entry.name().size()));
+            const QString name = QFile::decodeName(bytes);
+            if (QFile::encodeName(name) == bytes)
+                names.append(name);
+        }
+    });
+    return names;
+}
+
+QString OutputDirectoryOf(const QString &listed)
+{
+    if (!IsArchive(listed))
+        return listed;
+    return QFile::decodeName(QByteArray::fromStdString(pcx::DirectoryNamedAfter(QFile::encodeName(listed).toStdString())));
+}
+
+QList<Subentry> Subentries(const QString &directory)
+{
+    QList<Subentry> entries;
+    for (const QFileInfo &info : QDir(directory).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort)) {
+        if (info.isDir())
+            entries.append({info.fileName(), false});
+        else if (HasArchiveExtension(info.fileName()) && IsArchive(info.filePath()))
+            entries.append({info.fileName(), true});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Subentry &a, const Subentry &b) { return NameLess(a.name, b.name); });
+    return entries;
 }
 
 bool NameLess(const QString &a, const QString &b)
@@ -153,6 +231,11 @@ QString EnterErrorMessage(int errnum, bool parentPresent)
 
 void CheckCanEnter(const QString &directory)
 {
+    if (QFileInfo(directory).isFile()) {
+        WithArchive(directory, [](const pcx::LodArchive &) {});
+        CheckCanEnter(QFileInfo(directory).path());
+        return;
+    }
     const QByteArray path = QFile::encodeName(directory);
     const std::unique_ptr<DIR, DirCloser> dir(opendir(path.constData()));
     if (!dir)
@@ -165,8 +248,9 @@ void CheckCanEnter(const QString &directory)
 void EnterDirectory(const QString &directory)
 {
     CheckCanEnter(directory);
-    if (chdir(QFile::encodeName(directory).constData()) != 0)
-        ThrowEnterError(directory, errno);
+    const QString current = QFileInfo(directory).isFile() ? QFileInfo(directory).path() : directory;
+    if (chdir(QFile::encodeName(current).constData()) != 0)
+        ThrowEnterError(current, errno);
 }
 
 bool SameDirectory(const QString &a, const QString &b)

@@ -1,5 +1,6 @@
 // Widget-free rules of the file browser: mask matching, the file and directory listings, the
 // directory text, the errors of entering a directory and the volumes offered by the drive selector.
+// A LOD archive is browsed as a directory whose files are its entries.
 #pragma once
 
 #include <QByteArray>
@@ -22,14 +23,34 @@ namespace pcx::browser {
 
 // The non-hidden plain files of the directory, matched pattern by pattern against the ";"-separated
 // mask (blanks kept), all hits in one list (a name matching two patterns appears twice), sorted
-// without regard to case.
+// without regard to case. For an archive, its entries that a name can reach (see ListedEntries), in
+// the same way. Throws pcx::Error for an archive that cannot be read.
 [[nodiscard]] QStringList ListFiles(const QString &directory, const QString &mask);
+
+// A regular file that holds a LOD archive's magic, whatever its name.
+[[nodiscard]] bool IsArchive(const QString &path);
+
+// The names of the archive's entries that ARCHIVE/NAME opens, in directory order: not those whose
+// name is damaged or is no text in the file names' encoding, nor the later of two names that differ
+// only in letter case. Throws like CheckCanEnter for an archive that cannot be read.
+[[nodiscard]] QStringList ListedEntries(const QString &archive);
+
+// Where relative output names and the entries' outputs go: for an archive the directory named after
+// it, for a directory the directory itself.
+[[nodiscard]] QString OutputDirectoryOf(const QString &listed);
 
 // The paths of every level of the directory from "/" down to the directory itself.
 [[nodiscard]] QStringList DirectoryLevels(const QString &directory);
 
-// The names of the directory's non-hidden subdirectories, sorted without regard to case.
-[[nodiscard]] QStringList Subdirectories(const QString &directory);
+// What the directory list shows below a directory: its non-hidden subdirectories and archives,
+// sorted together without regard to case. Only files named *.lod (any letter case) are opened to
+// look for the magic.
+struct Subentry {
+    QString name;
+    bool archive = false;
+    friend bool operator==(const Subentry &, const Subentry &) = default;
+};
+[[nodiscard]] QList<Subentry> Subentries(const QString &directory);
 
 // Case-insensitive name order; names equal but for case keep a fixed order among themselves.
 [[nodiscard]] bool NameLess(const QString &a, const QString &b);
@@ -38,10 +59,12 @@ namespace pcx::browser {
 [[nodiscard]] QString EnterErrorMessage(int errnum, bool parentPresent);
 
 // Throws pcx::Error with EnterErrorMessage unless the directory can be opened, listed and made
-// the current directory. Changes nothing.
+// the current directory. An archive must open and its directory be sound: "ARCHIVE: damaged
+// archive: REASON" otherwise. Changes nothing.
 void CheckCanEnter(const QString &directory);
 
-// CheckCanEnter, then makes the directory the process's current directory.
+// CheckCanEnter, then makes the directory the process's current directory; for an archive, which
+// cannot be one, the directory that holds it, so that its entries are ARCHIVE/NAME from there.
 void EnterDirectory(const QString &directory);
 
 // Two directory texts name the same directory: equal ignoring case and, where the case differs,

@@ -1,5 +1,6 @@
 // The directory tree list, drawn as a classic directory list box: each level a little further in,
-// with an open folder for ancestors, a current-folder picture and closed folders for subdirectories.
+// with an open folder for ancestors, a current-folder picture and closed folders for subdirectories;
+// an archive, current or below, has a picture of its own.
 #include "directorylistbox.h"
 
 #include "browser_core.h"
@@ -74,6 +75,7 @@ DirectoryListBox::DirectoryListBox(QWidget *parent) : SelectionList(parent)
     openIcon_ = BrowserIcon(QStringLiteral(":/browser/folder-open.png"), QStyle::SP_DirOpenIcon, this);
     currentIcon_ = BrowserIcon(QStringLiteral(":/browser/folder-current.png"), QStyle::SP_DirOpenIcon, this);
     closedIcon_ = BrowserIcon(QStringLiteral(":/browser/folder-closed.png"), QStyle::SP_DirClosedIcon, this);
+    archiveIcon_ = BrowserIcon(QStringLiteral(":/browser/archive.png"), QStyle::SP_DriveFDIcon, this);
     // Starts on the current directory, like the file list.
     directory_ = DirectoryText(QDir::currentPath());
     rebuild();
@@ -129,14 +131,15 @@ void DirectoryListBox::rebuild()
         QListWidgetItem *entry = appendItem(level == 0 ? path : QFileInfo(path).fileName());
         entry->setData(PathRole, path);
         entry->setData(LevelRole, level);
-        entry->setIcon(level + 1 == levels.size() ? currentIcon_ : openIcon_);
+        const bool current = level + 1 == levels.size();
+        entry->setIcon(!current ? openIcon_ : IsArchive(path) ? archiveIcon_ : currentIcon_);
     }
     currentEntryRow_ = static_cast<int>(levels.size()) - 1;
-    for (const QString &name : Subdirectories(directory_)) {
-        QListWidgetItem *entry = appendItem(name);
-        entry->setData(PathRole, JoinPath(directory_, name));
+    for (const Subentry &sub : Subentries(directory_)) {
+        QListWidgetItem *entry = appendItem(sub.name);
+        entry->setData(PathRole, JoinPath(directory_, sub.name));
         entry->setData(LevelRole, static_cast<int>(levels.size()));
-        entry->setIcon(closedIcon_);
+        entry->setIcon(sub.archive ? archiveIcon_ : closedIcon_);
     }
     setCurrentRow(currentEntryRow_);
     scrollToItem(item(currentEntryRow_));

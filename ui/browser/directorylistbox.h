@@ -1,4 +1,5 @@
-// The directory tree list: the levels of one directory from "/" down, then its subdirectories.
+// The directory tree list: the levels of one directory from "/" down, then its subdirectories and
+// the LOD archives in it; an archive opens as a directory does.
 #pragma once
 
 #include "drivecombobox.h"
@@ -20,7 +21,8 @@ public:
     explicit DirectoryListBox(QWidget *parent = nullptr);
 
     [[nodiscard]] QString directory() const { return directory_; }
-    // Opens the directory: the list, the linked file list and the linked drive selector follow it.
+    // Opens the directory (or archive): the list, the linked file list and the linked drive selector
+    // follow it.
     // Throws pcx::Error for a directory that cannot be entered, changing nothing; the directory
     // already shown (letter case ignored where it names the same one) changes nothing either.
     void setDirectory(const QString &directory);
@@ -56,4 +58,5 @@ private:
     QIcon openIcon_;
     QIcon currentIcon_;
     QIcon closedIcon_;
+    QIcon archiveIcon_;
 };

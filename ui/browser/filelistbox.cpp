@@ -4,6 +4,7 @@
 #include "browser_core.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 
 using namespace pcx::browser;
@@ -43,10 +44,17 @@ QString FileListBox::itemText(int row) const
     return entry ? entry->text() : QString();
 }
 
+QString FileListBox::relativeName(int row) const
+{
+    const QString name = itemText(row);
+    return archive_ && !name.isEmpty() ? JoinPath(QFileInfo(directory_).fileName(), name) : name;
+}
+
 int FileListBox::rowOf(const QString &name) const
 {
+    const Qt::CaseSensitivity letterCase = archive_ ? Qt::CaseInsensitive : Qt::CaseSensitive;
     for (int row = 0; row < count(); ++row)
-        if (item(row)->text() == name)
+        if (item(row)->text().compare(name, letterCase) == 0)
             return row;
     return -1;
 }
@@ -61,11 +69,13 @@ void FileListBox::selectAsUser(int row)
 void FileListBox::read(const QString &directory, const QString &mask)
 {
     // Bare names of the list must resolve against the listed directory.
+    const QStringList names = ListFiles(directory, mask);
     EnterDirectory(directory);
     directory_ = directory;
     mask_ = mask;
+    archive_ = IsArchive(directory);
     clear();
-    for (const QString &name : ListFiles(directory_, mask_))
+    for (const QString &name : names)
         appendItem(name);
     // The caret rests on the first item, with nothing selected.
     if (count() > 0)

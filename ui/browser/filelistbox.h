@@ -1,4 +1,5 @@
-// The file list: the plain files of one directory that match a mask of wildcard patterns.
+// The file list: the plain files of one directory, or the entries of one archive, that match a mask
+// of wildcard patterns.
 #pragma once
 
 #include "selection_list.h"
@@ -19,10 +20,17 @@ public:
     // Throws pcx::Error for a directory that cannot be entered, changing nothing.
     void setDirectory(const QString &directory);
 
-    // Full path of the selected file; empty when no item is selected.
+    // Whether the list shows an archive's entries.
+    [[nodiscard]] bool listsArchive() const { return archive_; }
+
+    // Full path of the selected file; empty when no item is selected. An entry's is ARCHIVE/ENTRY.
     [[nodiscard]] QString fileName() const;
     [[nodiscard]] QString itemText(int row) const;
-    // The first row showing this name (letter case counts); -1 when the list does not show it.
+    // The item's name relative to the current directory: the name itself, or ARCHIVE/ENTRY with the
+    // archive's own name, since an archive's current directory is the one that holds it.
+    [[nodiscard]] QString relativeName(int row) const;
+    // The first row showing this name (letter case counts; for an entry it is ignored, as when an
+    // entry is opened by name); -1 when the list does not show it.
     [[nodiscard]] int rowOf(const QString &name) const;
     // Selects the row as a mouse click on it does, with the same reports.
     void selectAsUser(int row);
@@ -46,6 +54,7 @@ private:
 
     QString directory_;
     QString mask_ = QStringLiteral("*.pcx");
+    bool archive_ = false;
     int lastChangeRow_ = 0; // the row the last change reported
     bool abandoned_ = false;
 };
