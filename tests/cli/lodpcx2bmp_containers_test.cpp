@@ -1,0 +1,362 @@
+// lodpcx2bmp on LOD archives and sprites, from the outside: which files it writes and with what
+// bytes (against the tests' own BMP encoder and Pillow), what it prints, and its exit status.
+#include "tests/cli/lodpcx2bmp_checks.h"
+#include "tests/support/def_sprite_maker.h"
+#include "tests/support/lod_archive_maker.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <sstream>
+
+namespace pcx {
+namespace {
+
+using namespace clitest;
+using test::FrameSpec;
+using test::PatternFrame;
+using test::SpriteSpec;
+
+// A battle creature: group 0 of three frames, group 3 of two; one frame shared by both, one with a
+// canvas of its own, one sticking out of its canvas, one storing nothing; all four encodings.
+SpriteSpec Creature(std::uint32_t kind = 0x42)
+{
+    SpriteSpec spec{kind, 9, 7, test::SpritePalette(), {}, {}};
+    spec.frames = {PatternFrame(0, 9, 7, 1, 1, 5, 4, 1), PatternFrame(1, 11, 6, -2, 0, 8, 6, 2),
+                   PatternFrame(3, 9, 7, 3, 2, 40, 5, 3), PatternFrame(2, 9, 7, 0, 0, 0, 0, 4)};
+    spec.groups = {{0, {}, {0, 1, 3}}, {3, {}, {2, 1}}};
+    return spec;
+}
+
+test::Picture Indexed(std::int32_t w, std::int32_t h, Bytes pixels, const SpriteSpec &spec)
+{
+    return {w, h, 1, std::move(pixels), spec.palette};
+}
+
+std::string FrameName(std::uint32_t group, std::size_t number)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%02u-%03zu", static_cast<unsigned>(group), number);
+    return name;
+}
+
+// Every frame file of a sprite under dir as BMP, each frame on its canvas or as stored.
+std::map<std::string, Bytes> FrameFiles(const SpriteSpec &spec, const std::string &dir, bool crop = false)
+{
+    std::map<std::string, Bytes> files;
+    for (const test::GroupSpec &group : spec.groups)
+        for (std::size_t n = 0; n < group.frames.size(); ++n) {
+            const FrameSpec &f = spec.frames[group.frames[n]];
+            if (crop && f.width * f.height == 0)
+                continue;
+            files[dir + "/" + FrameName(group.id, n) + ".bmp"] =
+                Expected(crop ? Indexed(f.width, f.height, f.pixels, spec)
+                              : Indexed(f.canvasWidth, f.canvasHeight, test::OnCanvas(f), spec));
+        }
+    return files;
+}
+
+// The sheet: a row of cells per group, each cell as large as the largest canvas.
+test::Picture Sheet(const SpriteSpec &spec)
+{
+    std::int32_t cellW = 0, cellH = 0;
+    std::size_t columns = 0;
+    for (const test::GroupSpec &group : spec.groups) {
+        columns = std::max(columns, group.frames.size());
+        for (const std::size_t i : group.frames) {
+            cellW = std::max(cellW, spec.frames[i].canvasWidth);
+            cellH = std::max(cellH, spec.frames[i].canvasHeight);
+        }
+    }
+    const auto width = static_cast<std::int32_t>(columns) * cellW;
+    test::Picture sheet = Indexed(width, cellH * static_cast<std::int32_t>(spec.groups.size()), {}, spec);
+    sheet.pixels.assign(static_cast<std::size_t>(sheet.width * sheet.height), 0);
+    for (std::size_t g = 0; g < spec.groups.size(); ++g)
+        for (std::size_t n = 0; n < spec.groups[g].frames.size(); ++n) {
+            const FrameSpec &f = spec.frames[spec.groups[g].frames[n]];
+            const Bytes canvas = test::OnCanvas(f);
+            for (std::int32_t y = 0; y < f.canvasHeight; ++y)
+                for (std::int32_t x = 0; x < f.canvasWidth; ++x)
+                    sheet.pixels[static_cast<std::size_t>((static_cast<std::int32_t>(g) * cellH + y) * width +
+                                                          static_cast<std::int32_t>(n) * cellW + x)] =
+                        canvas[static_cast<std::size_t>(y * f.canvasWidth + x)];
+        }
+    return sheet;
+}
+
+// What a run leaves: the files before it, with the outputs added or replaced.
+std::map<std::string, Bytes> With(std::map<std::string, Bytes> files, const std::map<std::string, Bytes> &added)
+{
+    for (const auto &[name, bytes] : added)
+        files[name] = bytes;
+    return files;
+}
+
+struct SpriteCase {
+    const char *name;
+    std::vector<std::string> args;
+    std::map<std::string, Bytes> outputs;
+    std::string err;
+};
+
+TEST(Lodpcx2bmpSprites, FramesCropsAndSheetsAreTheFormatsPictures)
+{
+    const SpriteSpec spec = Creature();
+    const SpriteCase cases[] = {
+        {"beside the sprite", {"cre.def"}, FrameFiles(spec, "cre"), ""},
+        {"under -d", {"-d", "out", "cre.def"}, FrameFiles(spec, "out/cre"), ""},
+        {"into the directory -o names", {"-o", "frames/", "cre.def"}, FrameFiles(spec, "frames"), ""},
+        {"cropped", {"--crop", "cre.def"}, FrameFiles(spec, "cre", true),
+         "lodpcx2bmp: cre.def: frame 00-002 stores no pixel: no file for it\n"},
+        {"a sheet", {"--sheet", "cre.def"}, {{"cre.bmp", Expected(Sheet(spec))}}, ""},
+    };
+    for (const SpriteCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::map<std::string, Bytes> sources = {{"cre.def", test::MakeSprite(spec).bytes}};
+        test::WriteFile(dir.file("cre.def"), sources.at("cre.def"));
+        const test::ToolRun run = Tool(dir, c.args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_TRUE(Tree(dir.path()) == With(sources, c.outputs));
+    }
+}
+
+// The alpha the format gives each index of a kind.
+std::uint8_t Alpha(std::uint32_t kind, std::uint8_t index)
+{
+    if (index == 0)
+        return 0;
+    if (kind == 0x42 && (index == 1 || index == 7))
+        return 64;
+    if (kind == 0x42 && (index == 4 || index == 6))
+        return 128;
+    if (kind == 0x42 && index == 5)
+        return 0;
+    if ((kind == 0x43 || kind == 0x44) && index == 1)
+        return 64;
+    if ((kind == 0x43 || kind == 0x44) && index == 4)
+        return 128;
+    return 255;
+}
+
+std::string Hex(const Bytes &bytes)
+{
+    std::ostringstream hex;
+    for (const std::uint8_t b : bytes)
+        hex << "0123456789abcdef"[b >> 4] << "0123456789abcdef"[b & 15];
+    return hex.str();
+}
+
+// What Pillow reads: size, palette, each pixel's index and alpha.
+std::string PillowIndices(const test::Picture &p, std::uint32_t kind, bool opaque)
+{
+    Bytes alpha;
+    for (const std::uint8_t index : p.pixels)
+        alpha.push_back(opaque ? 255 : Alpha(kind, index));
+    return std::to_string(p.width) + " " + std::to_string(p.height) + " " + Hex(p.palette) + " " + Hex(p.pixels) +
+           " " + Hex(alpha) + "\n";
+}
+
+TEST(Lodpcx2bmpSprites, PngKeepsTheIndicesAndGivesEachKindItsTransparency)
+{
+    // Every index with a meaning of its own, around a stored rectangle on a larger canvas.
+    FrameSpec frame{1, 12, 3, 1, 1, 10, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 0xFF}};
+    for (const std::uint32_t kind : {0x40u, 0x42u, 0x43u, 0x44u, 0x45u}) {
+        for (const bool opaque : {false, true}) {
+            SCOPED_TRACE(std::to_string(kind) + (opaque ? " opaque" : ""));
+            TempDir dir;
+            SpriteSpec spec{kind, 12, 3, test::SpritePalette(), {frame}, {{2, {}, {0}}}};
+            test::WriteFile(dir.file("s.def"), test::MakeSprite(spec).bytes);
+            std::vector<std::string> args = {"-f", "png", "s.def"};
+            if (opaque)
+                args.push_back("--opaque");
+            const test::ToolRun run = Tool(dir, args);
+            EXPECT_EQ(run.status, 0) << run.err;
+            const test::ToolRun shown = test::RunTool(PIL_HELPER, dir.path(), {"indices", "s/02-000.png"});
+            EXPECT_EQ(shown.out, PillowIndices(Indexed(12, 3, test::OnCanvas(frame), spec), kind, opaque)) << shown.err;
+        }
+    }
+    TempDir dir;
+    const SpriteSpec creature = Creature();
+    test::WriteFile(dir.file("cre.def"), test::MakeSprite(creature).bytes);
+    const test::ToolRun run = Tool(dir, {"--sheet", "-f", "png", "cre.def"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const test::ToolRun shown = test::RunTool(PIL_HELPER, dir.path(), {"indices", "cre.png"});
+    EXPECT_EQ(shown.out, PillowIndices(Sheet(creature), 0x42, false)) << shown.err;
+}
+
+TEST(Lodpcx2bmpSprites, DamagedOrOversizedSpritesWriteNothing)
+{
+    const SpriteSpec creature = Creature();
+    const test::MadeSprite made = test::MakeSprite(creature);
+    // One large canvas named by 300 frames: a small file whose frames would fill gigabytes.
+    SpriteSpec repeated{0x43, 1024, 1024, test::SpritePalette(), {PatternFrame(0, 1024, 1024, 0, 0, 1, 1)}, {}};
+    repeated.groups.push_back({0, {}, std::vector<std::size_t>(300, 0)});
+    const std::size_t firstOffset = made.groupAt[0] + 16 + 3 * 13; // group 0 has three frames
+    const struct {
+        const char *name;
+        std::function<Bytes()> bytes;
+        std::string err;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"an offset past the end", [&] { Bytes b = made.bytes; b[firstOffset + 2] = 0x7F; return b; },
+         "damaged sprite: frame 0 of group 0: its offset ", {}},
+        {"cut short", [&] { return Bytes(made.bytes.begin(), made.bytes.end() - 3); }, "damaged sprite: ", {}},
+        {"frames too large together", [&] { return test::MakeSprite(repeated).bytes; },
+         "its frames would take 314572800 pixels together", {}},
+        {"a sheet too large", [&] { return test::MakeSprite(repeated).bytes; }, "a sheet of 307200 × 1024 pixels",
+         {"--sheet"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        test::WriteFile(dir.file("bad.def"), c.bytes());
+        std::vector<std::string> args = c.args;
+        args.push_back("bad.def");
+        const test::ToolRun run = Tool(dir, args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("lodpcx2bmp: bad.def: " + c.err, 0), 0u) << run.err;
+        EXPECT_EQ(Tree(dir.path()).size(), 1u);
+        EXPECT_FALSE(fs::exists(dir.path() / "bad"));
+    }
+}
+
+TEST(Lodpcx2bmpSprites, FrameFilesCollideAndAreKeptLikeOtherOutputs)
+{
+    const SpriteSpec spec = Creature();
+    const test::Picture picture = test::Pattern(7, 5, 1);
+    for (const char *jobs : {"1", "3"}) {
+        TempDir dir;
+        const std::map<std::string, Bytes> sources = {
+            {"cre.def", test::MakeSprite(spec).bytes}, {"cre.pcx", test::LodPcx(picture)}, {"cre.DEF", test::MakeSprite(spec).bytes}};
+        for (const auto &[name, bytes] : sources)
+            test::WriteFile(dir.file(name), bytes);
+        // A sprite and a picture of one name do not meet; two sprites do.
+        const test::ToolRun run = Tool(dir, {"-j", jobs, "cre.def", "cre.pcx", "cre.DEF"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "lodpcx2bmp: cre.DEF: its output cre/00-000.bmp would replace the output of cre.def\n");
+        std::map<std::string, Bytes> outputs = With(FrameFiles(spec, "cre"), {{"cre.bmp", Expected(picture)}});
+        EXPECT_TRUE(Tree(dir.path()) == With(sources, outputs));
+
+        fs::remove(dir.path() / "cre/00-001.bmp");
+        test::WriteFile(dir.file("cre/03-000.bmp"), {'o', 'l', 'd'});
+        const test::ToolRun again = Tool(dir, {"-j", jobs, "-n", "cre.def"});
+        EXPECT_EQ(again.status, 0);
+        EXPECT_EQ(again.err, "lodpcx2bmp: cre.def: 4 of its 5 frame files exist in cre/ and were kept\n");
+        outputs["cre/03-000.bmp"] = {'o', 'l', 'd'};
+        EXPECT_TRUE(Tree(dir.path()) == With(sources, outputs));
+    }
+}
+
+// Archives: art.lod holds two pictures, a sprite, a file that is no picture, a damaged entry and one
+// the default mask leaves out, in no order of names or offsets; broken.lod has a damaged directory.
+const test::Picture kEight = test::Pattern(7, 5, 1, 3);
+const test::Picture kTwentyFour = test::Pattern(6, 3, 3, 4);
+
+std::map<std::string, Bytes> ArchiveSources()
+{
+    using test::Packing;
+    const test::MadeArchive art{
+        .entries = {{.name = "B.pcx", .data = test::LodPcx(kEight)},
+                    {.name = "c.def", .data = test::MakeSprite(Creature()).bytes, .packing = Packing::kRawDeflate},
+                    {.name = "x.pcx", .data = {'t', 'e', 'x', 't'}, .packing = Packing::kStored},
+                    {.name = "a.PCX", .data = test::LodPcx(kTwentyFour), .packing = Packing::kStored, .junk = "junk"},
+                    {.name = "bad.pcx", .data = test::LodPcx(kEight), .stored = Bytes(20, 0xAB)},
+                    {.name = "notes.txt", .data = {'n'}, .packing = Packing::kStored}},
+        .dataReversed = true};
+    const test::MadeArchive broken{.count = 10001};
+    return {{"art.lod", test::MakeLodArchive(art)},
+            {"broken.lod", test::MakeLodArchive(broken)},
+            {"p.pcx", test::LodPcx(kEight)},
+            {"B.pcx", test::LodPcx(kTwentyFour)}};
+}
+
+std::map<std::string, Bytes> ArtOutputs(const std::string &dir)
+{
+    return With(FrameFiles(Creature(), dir + "/c"),
+                {{dir + "/a.bmp", Expected(kTwentyFour)}, {dir + "/B.bmp", Expected(kEight)}});
+}
+
+struct ArchiveCase {
+    const char *name;
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+    std::map<std::string, Bytes> outputs; // and, before the run, the files they replace
+    std::string out;
+};
+
+void PrintTo(const ArchiveCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+const std::string kBadEntry = "lodpcx2bmp: art.lod/bad.pcx: damaged entry: ";
+const std::string kNotAPicture = "lodpcx2bmp: art.lod/x.pcx: skipped: not a LOD PCX image\n";
+
+const ArchiveCase kArchiveCases[] = {
+    {"IntoTheDirectoryNamedAfterIt", {"art.lod"}, 1, kBadEntry + "its packed data is corrupt\n" + kNotAPicture,
+     ArtOutputs("art")},
+    {"UnderD", {"-d", "out", "art.lod", "p.pcx"}, 1, kBadEntry + "its packed data is corrupt\n" + kNotAPicture,
+     With(ArtOutputs("out"), {{"out/p.bmp", Expected(kEight)}})},
+    {"Mask", {"--mask", "b*; *.DEF", "art.lod"}, 1, kBadEntry + "its packed data is corrupt\n",
+     With(FrameFiles(Creature(), "art/c"), {{"art/B.bmp", Expected(kEight)}})},
+    {"OneEntry", {"art.lod/b.PCX"}, 0, "", {{"art/B.bmp", Expected(kEight)}}},
+    {"OneEntryToO", {"-o", "one.bmp", "art.lod/A.pcx"}, 0, "", {{"one.bmp", Expected(kTwentyFour)}}},
+    {"DamagedArchive", {"broken.lod", "p.pcx", "art.lod/nope.pcx"}, 1,
+     "lodpcx2bmp: broken.lod: damaged archive: it holds 10001 entries, at most 10000 are allowed\n"
+     "lodpcx2bmp: art.lod/nope.pcx: cannot open: No such file or directory\n",
+     {{"p.bmp", Expected(kEight)}}},
+    {"Collision", {"-d", "out", "art.lod", "B.pcx"}, 1,
+     kBadEntry + "its packed data is corrupt\n" + kNotAPicture +
+         "lodpcx2bmp: B.pcx: its output out/B.bmp would replace the output of art.lod/B.pcx\n",
+     ArtOutputs("out")},
+    {"NoClobber", {"-n", "art.lod"}, 1,
+     "lodpcx2bmp: art.lod/B.pcx: skipped: art/B.bmp exists\n" + kBadEntry + "its packed data is corrupt\n" +
+         kNotAPicture,
+     With(ArtOutputs("art"), {{"art/B.bmp", {'o', 'l', 'd'}}})},
+    {"Info", {"--info", "art.lod", "broken.lod", "p.pcx"}, 1,
+     kBadEntry + "its packed data is corrupt\n"
+                 "lodpcx2bmp: broken.lod: damaged archive: it holds 10001 entries, at most 10000 are allowed\n",
+     {},
+     "art.lod/a.PCX\t6\t3\t54\t24-bit\n"
+     "art.lod/B.pcx\t7\t5\t35\t8-bit\n"
+     "art.lod/c.def\t9\t7\t" + std::to_string(test::MakeSprite(Creature()).bytes.size()) +
+         "\tsprite\t0x42\tbattle creature\t2\t5\n"
+         "art.lod/x.pcx\t0\t0\t1954047348\tnot a LOD PCX image\n" // "text" read as its data size
+         "p.pcx\t7\t5\t35\t8-bit\n"},
+};
+
+class Archives : public testing::TestWithParam<std::tuple<ArchiveCase, int>> {};
+
+TEST_P(Archives, StandForTheirEntriesInNameOrder)
+{
+    const auto &[c, jobs] = GetParam();
+    TempDir dir;
+    const std::map<std::string, Bytes> sources = ArchiveSources();
+    for (const auto &[name, bytes] : sources)
+        test::WriteFile(dir.file(name), bytes);
+    if (c.outputs.contains("art/B.bmp") && c.outputs.at("art/B.bmp").size() == 3) { // kept by -n
+        fs::create_directory(dir.path() / "art");
+        test::WriteFile(dir.file("art/B.bmp"), c.outputs.at("art/B.bmp"));
+    }
+    std::vector<std::string> args = {"-j", std::to_string(jobs)};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const test::ToolRun run = Tool(dir, args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_TRUE(Tree(dir.path()) == With(sources, c.outputs));
+    ExpectNoLeftovers(dir.path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Archives, testing::Combine(testing::ValuesIn(kArchiveCases), testing::Values(1, 3)),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param).name) + "_j" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
+
+} // namespace
+} // namespace pcx
