@@ -31,10 +31,10 @@ using namespace pcx::cli;
 
 constexpr const char *kProgram = "lodpcx2bmp";
 constexpr const char *kSynopsis = "Usage: lodpcx2bmp [OPTIONS] FILE|ARCHIVE|ARCHIVE/ENTRY|DIR...\n"
-                                  "       lodpcx2bmp --info [-r] [--mask MASK] FILE|ARCHIVE|DIR...";
+                                  "       lodpcx2bmp --info [-r] [--mask MASK] FILE|ARCHIVE|ARCHIVE/ENTRY|DIR...";
 constexpr const char *kHelp =
     R"(Usage: lodpcx2bmp [OPTIONS] FILE|ARCHIVE|ARCHIVE/ENTRY|DIR...
-       lodpcx2bmp --info [-r] [--mask MASK] FILE|ARCHIVE|DIR...
+       lodpcx2bmp --info [-r] [--mask MASK] FILE|ARCHIVE|ARCHIVE/ENTRY|DIR...
 Converts LOD PCX pictures (8-bit with a palette at the end, or 24-bit) to
 uncompressed BMP or to PNG files, and the game's sprites (.def) frame by
 frame. FILE.pcx (or FILE) is written to FILE.bmp beside it, a sprite cre.def
