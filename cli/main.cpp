@@ -22,6 +22,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {

@@ -6,6 +6,7 @@
 #include "engine/raster.h"
 #include "png_io.h"
 
+#include <filesystem>
 #include <map>
 
 namespace pcx::cli {
@@ -45,7 +46,7 @@ FrameFiles PlanFrameFiles(const Sprite &sprite, const std::string &directory, co
             files.empty.push_back(output.name);
             continue;
         }
-        files.names.push_back(directory + "/" + output.name + extension);
+        files.names.push_back((std::filesystem::path(directory) / (output.name + extension)).string());
         files.frames.push_back(output.frame);
     }
     return files;
