@@ -20,9 +20,9 @@ using test::SpriteSpec;
 
 // A battle creature: group 0 of three frames, group 3 of two; one frame shared by both, one with a
 // canvas of its own, one sticking out of its canvas, one storing nothing; all four encodings.
-SpriteSpec Creature(std::uint32_t kind = 0x42)
+SpriteSpec Creature()
 {
-    SpriteSpec spec{kind, 9, 7, test::SpritePalette(), {}, {}};
+    SpriteSpec spec{0x42, 9, 7, test::SpritePalette(), {}, {}};
     spec.frames = {PatternFrame(0, 9, 7, 1, 1, 5, 4, 1), PatternFrame(1, 11, 6, -2, 0, 8, 6, 2),
                    PatternFrame(3, 9, 7, 3, 2, 40, 5, 3), PatternFrame(2, 9, 7, 0, 0, 0, 0, 4)};
     spec.groups = {{0, {}, {0, 1, 3}}, {3, {}, {2, 1}}};
