@@ -155,12 +155,13 @@ private:
     std::map<std::pair<dev_t, ino_t>, std::shared_ptr<const OpenArchive>> open_;
 };
 
-// A job for an archive's entry; one whose directory fields are damaged fails at once.
-Job EntryJob(const std::shared_ptr<const OpenArchive> &archive, std::size_t index, const std::string &outputDir,
-             const BatchOptions &options, const OutputNamer &namer)
+// A job for an archive's entry, named after the archive as given; one whose directory fields are
+// damaged fails at once.
+Job EntryJob(const std::shared_ptr<const OpenArchive> &archive, const std::string &given, std::size_t index,
+             const std::string &outputDir, const BatchOptions &options, const OutputNamer &namer)
 {
     const std::string entry(archive->archive().entries()[index].name());
-    Job job(archive->name() + "/" + entry);
+    Job job(given + "/" + entry);
     job.archive = archive;
     job.entry = index;
     try {
@@ -173,8 +174,8 @@ Job EntryJob(const std::shared_ptr<const OpenArchive> &archive, std::size_t inde
 }
 
 // The entries of an archive operand that match the mask, in name order.
-void AddEntries(const std::shared_ptr<const OpenArchive> &archive, const BatchOptions &options,
-                const OutputNamer &namer, std::vector<Job> &jobs)
+void AddEntries(const std::shared_ptr<const OpenArchive> &archive, const std::string &given,
+                const BatchOptions &options, const OutputNamer &namer, std::vector<Job> &jobs)
 {
     const std::span<const LodEntry> entries = archive->archive().entries();
     std::vector<std::size_t> matching;
@@ -184,9 +185,9 @@ void AddEntries(const std::shared_ptr<const OpenArchive> &archive, const BatchOp
     std::ranges::sort(matching, [&](std::size_t a, std::size_t b) {
         return EntryBefore(entries[a].name(), entries[b].name());
     });
-    const std::string outputDir = options.outputDir.value_or(DirectoryNamedAfter(archive->name()));
+    const std::string outputDir = options.outputDir.value_or(DirectoryNamedAfter(given));
     for (const std::size_t i : matching)
-        jobs.push_back(EntryJob(archive, i, outputDir, options, namer));
+        jobs.push_back(EntryJob(archive, given, i, outputDir, options, namer));
 }
 
 // An operand ARCHIVE/ENTRY.
@@ -198,8 +199,8 @@ Job NamedEntryJob(const std::string &operand, const ArchiveEntryName &name, Arch
         const std::optional<std::size_t> index = archive->archive().Find(name.entry);
         if (!index)
             return Job(operand, {}, CannotOpenFile(operand, ENOENT));
-        Job job = EntryJob(archive, *index, options.outputDir.value_or(DirectoryNamedAfter(name.archive)), options,
-                           namer);
+        Job job = EntryJob(archive, name.archive, *index,
+                           options.outputDir.value_or(DirectoryNamedAfter(name.archive)), options, namer);
         job.input = operand; // as the user spelled it
         return job;
     } catch (const Error &e) {
@@ -227,7 +228,7 @@ std::vector<Job> ListJobs(const std::vector<std::string> &operands, const BatchO
         const fs::file_status status = fs::status(operand, ec);
         if (openArchives && fs::is_regular_file(status) && IsArchiveFile(operand)) {
             try {
-                AddEntries(archives.Open(operand), options, namer, jobs);
+                AddEntries(archives.Open(operand), operand, options, namer, jobs);
             } catch (const Error &e) {
                 jobs.push_back({operand, {}, e});
             }
