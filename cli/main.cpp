@@ -271,11 +271,12 @@ private:
         }
         const std::size_t count = files.names.size();
         if (kept == count)
-            return {Outcome::Kind::kSkipped, "its " + std::to_string(count) + " frame files exist in " + directory};
+            return {Outcome::Kind::kSkipped, "its frame files exist in " + directory};
         if (kept > 0)
-            outcome.notes.push_back(Escaped(job.input) + ": " + std::to_string(kept) + " of its " +
-                                    std::to_string(count) + " frame files exist in " + directory + " and were kept");
-        outcome.result = directory + " (" + std::to_string(count - kept) + " files)";
+            outcome.notes.push_back(Escaped(job.input) + ": kept " + std::to_string(kept) + " of its " +
+                                    std::to_string(count) + " frame files, which exist in " + directory);
+        const std::size_t written = count - kept;
+        outcome.result = directory + " (" + std::to_string(written) + (written == 1 ? " file)" : " files)");
         return outcome;
     }
 

@@ -246,7 +246,7 @@ const RunCase kRunCases[] = {
     {"SpritesCollide", {"cre.def", "cre.pcx", "cre.DEF"}, 1,
      "lodpcx2bmp: cre.DEF: its output cre/00-000.bmp would replace the output of cre.def\n",
      With(FrameFiles(Creature(), "cre"), {{"cre.bmp", Expected(kEight)}})},
-    {"FramesKept", {"-n", "cre.def"}, 0, "lodpcx2bmp: cre.def: 1 of its 5 frame files exist in cre/ and were kept\n",
+    {"FramesKept", {"-n", "cre.def"}, 0, "lodpcx2bmp: cre.def: kept 1 of its 5 frame files, which exist in cre/\n",
      With(FrameFiles(Creature(), "cre"), {{"cre/03-000.bmp", kOld}}), {{"cre/03-000.bmp", kOld}}},
     {"DamagedSprite", {"bad.def", "p.pcx"}, 1,
      "lodpcx2bmp: bad.def: damaged sprite: frame 0 of group 0: its offset 8323973 points past the end of the file\n",
