@@ -14,7 +14,6 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pcx::cli {
@@ -24,32 +23,17 @@ namespace {
 // More threads than files, or than a machine could use, would only cost memory.
 constexpr std::size_t kMostThreads = 256;
 
-Outcome Exists(const std::string &output)
-{
-    return {Outcome::Kind::kSkipped, Escaped(output) + " exists"};
-}
-
 Outcome RunJob(const Job &job, const BatchOptions &options, const Converter &convert)
 {
-    using Kind = Outcome::Kind;
-    if (job.error)
-        return {Kind::kFailed, Describe(*job.error)};
-    try {
-        if (StopSignal() != 0)
-            throw Error("interrupted");
-        struct stat existing {};
-        if (options.noClobber && !IsStreamName(job.output) && ::lstat(job.output.c_str(), &existing) == 0)
+    return Guarded(job, [&] {
+        if (options.noClobber && IsTaken(job.output))
             return Exists(job.output);
         Output output(job.output, options.outputDir.has_value(), options.noClobber);
         Outcome outcome = convert(job.input, output);
-        if (outcome.kind == Kind::kConverted && !output.Commit())
+        if (outcome.kind == Outcome::Kind::kConverted && !output.Commit())
             return Exists(job.output);
         return outcome;
-    } catch (const Error &e) {
-        return {Kind::kFailed, Describe(e.About(job.input))};
-    } catch (const std::bad_alloc &) {
-        return {Kind::kFailed, Describe(Error("out of memory").About(job.input))};
-    }
+    });
 }
 
 unsigned DefaultJobs()
@@ -59,7 +43,40 @@ unsigned DefaultJobs()
 
 } // namespace
 
+Outcome Exists(const std::string &output)
+{
+    return {Outcome::Kind::kSkipped, Escaped(output) + " exists"};
+}
+
+Outcome Guarded(const Job &job, const std::function<Outcome()> &body)
+{
+    using Kind = Outcome::Kind;
+    if (job.error)
+        return {Kind::kFailed, Describe(*job.error)};
+    try {
+        if (StopSignal() != 0)
+            throw Error("interrupted");
+        return body();
+    } catch (const Error &e) {
+        return {Kind::kFailed, Describe(e.About(job.input))};
+    } catch (const std::bad_alloc &) {
+        return {Kind::kFailed, Describe(Error("out of memory").About(job.input))};
+    }
+}
+
+unsigned WorkerCount(const BatchOptions &options, std::size_t count)
+{
+    const unsigned asked = options.jobs == 0 ? DefaultJobs() : options.jobs;
+    return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>({asked, count, kMostThreads})));
+}
+
 int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const Converter &convert)
+{
+    return RunJobs(tool, jobs, options,
+                   [&](std::size_t job, unsigned) { return RunJob(jobs[job], options, convert); });
+}
+
+int RunJobs(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const JobRunner &run)
 {
 #if defined(__GLIBC__)
     // Each file's row buffers (about half a megabyte) would otherwise be mapped and unmapped anew,
@@ -74,12 +91,12 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
     std::mutex mutex;
     std::condition_variable ready;
     std::atomic<std::size_t> next{0};
-    // Converts the next file not yet taken; false when none was left.
-    const auto convertNext = [&] {
+    // Runs the next job not yet taken; false when none was left.
+    const auto runNext = [&](unsigned worker) {
         const std::size_t i = next++;
         if (i >= count)
             return false;
-        Outcome outcome = RunJob(jobs[i], options, convert);
+        Outcome outcome = run(i, worker);
         const std::lock_guard lock(mutex);
         outcomes[i] = std::move(outcome);
         done[i] = true;
@@ -90,12 +107,12 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
         const std::lock_guard lock(mutex);
         return done[i];
     };
-    // The thread that reports converts too, so N jobs take N - 1 more threads.
-    const unsigned jobCount = options.jobs == 0 ? DefaultJobs() : options.jobs;
+    // The thread that reports is worker 0 and converts too, so N jobs take N - 1 more threads.
+    const unsigned workers = WorkerCount(options, count);
     std::vector<std::jthread> helpers;
-    for (std::size_t i = 1; i < std::min<std::size_t>({jobCount, count, kMostThreads}); ++i)
-        helpers.emplace_back([&] {
-            while (convertNext()) {
+    for (unsigned worker = 1; worker < workers; ++worker)
+        helpers.emplace_back([&runNext, worker] {
+            while (runNext(worker)) {
             }
         });
 
@@ -106,19 +123,24 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
         progress.Show(i + 1, count, jobs[i].input);
         // Until the file is done, convert others rather than wait: being woken for each file would
         // cost more than the wait saves.
-        while (!isDone(i) && convertNext()) {
+        while (!isDone(i) && runNext(0)) {
         }
         {
             std::unique_lock lock(mutex);
             ready.wait(lock, [&] { return done[i]; });
         }
-        const Outcome &outcome = outcomes[i];
+        Outcome &outcome = outcomes[i];
+        if (!outcome.notes.empty())
+            progress.Clear();
+        for (const std::string &note : outcome.notes)
+            Report(tool, note);
         switch (outcome.kind) {
         case Outcome::Kind::kConverted:
             ++converted;
             if (options.verbose) {
                 progress.Clear();
-                Report(tool, Escaped(jobs[i].input) + ": converted to " + Escaped(jobs[i].output));
+                Report(tool, Escaped(jobs[i].input) + ": converted to " +
+                                 (outcome.result.empty() ? Escaped(jobs[i].output) : outcome.result));
             }
             break;
         case Outcome::Kind::kSkipped:
@@ -132,6 +154,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
             Report(tool, outcome.message);
             break;
         }
+        outcome = {}; // an archive's thousands of entries keep no messages they no longer need
         if (StopSignal() != 0)
             break; // the rest would only say so, file by file
     }

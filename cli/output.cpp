@@ -69,6 +69,12 @@ bool IsStreamName(const std::string &name)
     return DescriptorOf(name) >= 0;
 }
 
+bool IsTaken(const std::string &name)
+{
+    struct stat existing {};
+    return !IsStreamName(name) && ::lstat(name.c_str(), &existing) == 0;
+}
+
 Output::Output(std::string name, bool makeDirectories, bool noClobber)
     : name_(std::move(name)), makeDirectories_(makeDirectories), noClobber_(noClobber)
 {

@@ -16,6 +16,8 @@ namespace pcx::cli {
 
 // Whether a name stands for an open descriptor of the process rather than for a file to make.
 [[nodiscard]] bool IsStreamName(const std::string &name);
+// Whether something (a link too) has the name of an output to make, which -n keeps.
+[[nodiscard]] bool IsTaken(const std::string &name);
 
 class Output final : public ByteSink {
 public:

@@ -22,6 +22,7 @@ constexpr std::size_t kChunkCacheLimit = std::size_t{64} << 20;
 constexpr std::uint32_t kMostSide = std::uint32_t{1} << 24;
 // Deflate's most: a length of 258 bytes in as little as 2 bits, about 1032 bytes for one.
 constexpr std::uint64_t kMostInflation = 1032;
+constexpr std::uint8_t kOpaque = 255;
 
 Error PngError(int status)
 {
@@ -80,6 +81,13 @@ void PngEncoder::Check(int status)
         throw PngError(status);
 }
 
+void PngEncoder::SetTransparency(std::span<const std::uint8_t, kPaletteEntries> alpha)
+{
+    std::ranges::copy(alpha, alpha_.begin());
+    const auto lastNotOpaque = std::ranges::find_if(alpha_.rbegin(), alpha_.rend(), [](std::uint8_t a) { return a != kOpaque; });
+    alphaEntries_ = static_cast<std::size_t>(alpha_.rend() - lastNotOpaque);
+}
+
 void PngEncoder::Begin(std::int32_t width, std::int32_t height, int k, std::span<const std::uint8_t> colours)
 {
     k_ = k;
@@ -98,6 +106,12 @@ void PngEncoder::Begin(std::int32_t width, std::int32_t height, int k, std::span
         for (std::size_t i = 0; i < kPaletteEntries; ++i)
             plte.entries[i] = {rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2], 0};
         Check(spng_set_plte(ctx_.get(), &plte));
+        if (alphaEntries_ > 0) {
+            spng_trns trns{};
+            trns.n_type3_entries = static_cast<std::uint32_t>(alphaEntries_);
+            std::copy_n(alpha_.begin(), alphaEntries_, trns.type3_alpha);
+            Check(spng_set_trns(ctx_.get(), &trns));
+        }
     } else {
         rgb_.resize(static_cast<std::size_t>(width) * 3);
         // One filter, as Pillow chooses by default: trying all five on every row took three times

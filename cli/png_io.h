@@ -5,6 +5,7 @@
 #include "engine/conversion.h"
 #include "engine/raster.h"
 
+#include <array>
 #include <exception>
 #include <memory>
 #include <span>
@@ -26,6 +27,10 @@ class PngEncoder final : public PictureEncoder {
 public:
     explicit PngEncoder(ByteSink &sink);
 
+    // Before Begin: the alpha of each palette index of an 8-bit picture (0 transparent, 255 opaque),
+    // written as its transparency chunk; an all-opaque table writes none.
+    void SetTransparency(std::span<const std::uint8_t, kPaletteEntries> alpha);
+
     void Begin(std::int32_t width, std::int32_t height, int k, std::span<const std::uint8_t> colours) override;
     void Row(std::span<const std::uint8_t> pixels) override;
     void End() override;
@@ -37,6 +42,8 @@ private:
     ByteSink &sink_;
     SpngContext ctx_;
     int k_ = 1;
+    std::array<std::uint8_t, kPaletteEntries> alpha_{};
+    std::size_t alphaEntries_ = 0; // up to the last index that is not opaque
     std::vector<std::uint8_t> rgb_;
     std::exception_ptr sinkError_; // a sink's error, kept while libspng unwinds
 };

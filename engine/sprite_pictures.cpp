@@ -76,6 +76,31 @@ std::vector<FrameOutput> FrameOutputs(const Sprite &sprite)
     return outputs;
 }
 
+std::uint64_t FrameOutputPixels(const Sprite &sprite, FrameArea area)
+{
+    // Each frame's sides are bounded by the reader and the references by the file, so no sum wraps.
+    std::uint64_t pixels = 0;
+    for (const SpriteGroup &group : sprite.groups) {
+        for (const SpriteFrameRef &ref : group.frames) {
+            const SpriteFrame &f = sprite.frames[ref.frame];
+            pixels += area == FrameArea::kCanvas ? std::uint64_t(f.canvasWidth) * std::uint64_t(f.canvasHeight)
+                                                 : std::uint64_t(f.width) * std::uint64_t(f.height);
+        }
+    }
+    return pixels;
+}
+
+void CheckFrameOutputs(const Sprite &sprite, FrameArea area, const FrameOutputLimits &limits)
+{
+    const std::uint64_t pixels = FrameOutputPixels(sprite, area);
+    const std::uint64_t allowed =
+        std::min(limits.maxPixels, std::max(limits.floorPixels, limits.pixelsPerFileByte * sprite.file.size()));
+    if (pixels > allowed)
+        throw Error("its frames would take " + std::to_string(pixels) + " pixels together, more than the " +
+                    std::to_string(allowed) + " allowed for a sprite of " + std::to_string(sprite.file.size()) +
+                    " bytes");
+}
+
 SheetLayout LayOutSheet(const Sprite &sprite)
 {
     SheetLayout layout;

@@ -37,6 +37,18 @@ struct FrameOutput {
 };
 [[nodiscard]] std::vector<FrameOutput> FrameOutputs(const Sprite &sprite);
 
+// What a sprite's frame outputs may take together, in pixels (of their canvases, or of their stored
+// rectangles): a small file can name one large canvas thousands of times. Beyond a floor that real
+// sprites stay far below, the limit grows with the file; the cap holds whatever its size.
+struct FrameOutputLimits {
+    std::uint64_t floorPixels = std::uint64_t{1} << 28;
+    std::uint64_t pixelsPerFileByte = 1024;
+    std::uint64_t maxPixels = std::uint64_t{1} << 32;
+};
+// The pixels of the outputs, and a pcx::Error saying so when they pass the limits.
+[[nodiscard]] std::uint64_t FrameOutputPixels(const Sprite &sprite, FrameArea area);
+void CheckFrameOutputs(const Sprite &sprite, FrameArea area, const FrameOutputLimits &limits = {});
+
 // One picture of all frames: each group that has frames a row of them in file order, in the order
 // of the groups; every cell as large as the largest canvas, each frame's canvas at its cell's top
 // left; index 0 wherever no frame is.

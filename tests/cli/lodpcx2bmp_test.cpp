@@ -1,6 +1,5 @@
 // lodpcx2bmp from the outside: what it writes, what it prints, and its exit status.
-#include "tests/support/lod_pcx.h"
-#include "tests/support/tool_run.h"
+#include "tests/cli/lodpcx2bmp_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -16,44 +15,15 @@
 namespace pcx {
 namespace {
 
-namespace fs = std::filesystem;
-using test::Bytes;
-using test::TempDir;
-
-test::ToolRun Tool(const TempDir &dir, const std::vector<std::string> &args)
-{
-    return test::RunTool(LODPCX2BMP, dir.path(), args, 60);
-}
+using namespace clitest;
 
 bool Exists(const TempDir &dir, const std::string &name)
 {
     return fs::exists(fs::symlink_status(dir.path() / name));
 }
 
-// Every file under root, by its path relative to root, with its bytes.
-std::map<std::string, Bytes> Tree(const fs::path &root)
-{
-    std::map<std::string, Bytes> files;
-    for (const auto &entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file())
-            files[entry.path().lexically_relative(root).string()] = test::ReadFile(entry.path());
-    return files;
-}
-
-// No temporary file of a writer is left anywhere under root.
-void ExpectNoLeftovers(const fs::path &root)
-{
-    for (const auto &entry : fs::recursive_directory_iterator(root))
-        EXPECT_NE(entry.path().filename().string().rfind(".pcxconv-", 0), 0u) << entry.path();
-}
-
 const test::Picture kIndexed = test::Pattern(7, 5, 1);
 const test::Picture kTrue = test::Pattern(6, 3, 3);
-
-Bytes Expected(const test::Picture &p)
-{
-    return test::ExpectedBmp(p, p.k == 1 ? test::ColourTableFromPalette(p.palette) : Bytes{});
-}
 
 TEST(Lodpcx2bmp, ConvertsEachFileBesideItselfSilently)
 {
@@ -401,6 +371,7 @@ TEST(Lodpcx2bmp, UsageErrorsExitWithTwoAndPointToHelp)
 {
     TempDir dir;
     test::WriteFile(dir.file("a.pcx"), test::LodPcx(test::Pattern(2, 2, 1)));
+    test::WriteFile(dir.file("a.lod"), {'L', 'O', 'D', 0}); // an archive by its magic
     // Each in the tool's own words, never the option library's.
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no FILE or DIR given"},
@@ -415,6 +386,8 @@ TEST(Lodpcx2bmp, UsageErrorsExitWithTwoAndPointToHelp)
         {{"-j", "1.5", "a.pcx"}, "-j needs a whole number of jobs above 0"},
         {{"-o", "x.bmp", "-d", "d", "a.pcx"}, "-o and -d cannot be used together"},
         {{"-r", "--mask", "", "."}, "--mask needs at least one pattern"},
+        {{"--sheet", "--crop", "a.pcx"}, "--crop and --sheet cannot be used together"},
+        {{"-o", "x", "a.lod"}, "-o names one output, not an archive's (-d DIR writes them under DIR)"},
     };
     for (const auto &[args, message] : cases) {
         const test::ToolRun run = Tool(dir, args);
@@ -422,14 +395,15 @@ TEST(Lodpcx2bmp, UsageErrorsExitWithTwoAndPointToHelp)
         EXPECT_TRUE(run.err.starts_with("lodpcx2bmp: " + message + "\n")) << run.err;
         EXPECT_TRUE(run.err.ends_with("\nTry 'lodpcx2bmp --help'\n")) << run.err;
     }
-    EXPECT_EQ(Tree(dir.path()).size(), 1u);
+    EXPECT_EQ(Tree(dir.path()).size(), 2u);
 
     const test::ToolRun help = Tool(dir, {"--help"});
     EXPECT_EQ(help.status, 0);
     std::istringstream lines(help.out);
     for (std::string line; std::getline(lines, line);)
         EXPECT_LE(line.size(), 80u) << line;
-    for (const char *option : {"--output-dir", "--recursive", "--mask", "--format", "--jobs", "--no-clobber", "--info"})
+    for (const char *option : {"--output-dir", "--recursive", "--mask", "--format", "--jobs", "--no-clobber", "--info",
+                               "--crop", "--sheet", "--opaque"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     const test::ToolRun version = Tool(dir, {"--version"});
     EXPECT_EQ(version.status, 0);

@@ -2,6 +2,8 @@
 """Pillow as the independent reader and writer of PNG for the command-line tests.
 
   pil_helper.py show FILE          mode, width, height, palette entries, then the pixels as RGB hex
+  pil_helper.py indices FILE       of an indexed PNG: width, height, then as hex its palette (RGB),
+                                   each pixel's index and each pixel's alpha
   pil_helper.py make KIND FILE     writes a small PNG of one kind (see KINDS, and huge)
 """
 import struct
@@ -45,6 +47,11 @@ if sys.argv[1] == "show":
     im = Image.open(sys.argv[2])
     palette = len(im.getpalette()) // 3 if im.mode == "P" else 0
     print(im.mode, im.width, im.height, palette, im.convert("RGB").tobytes().hex())
+elif sys.argv[1] == "indices":
+    im = Image.open(sys.argv[2])
+    assert im.mode == "P", im.mode
+    alpha = im.convert("RGBA").tobytes()[3::4]
+    print(im.width, im.height, bytes(im.getpalette()).hex(), bytes(im.getdata()).hex(), alpha.hex())
 elif sys.argv[2] == "huge":
     huge(sys.argv[3])
 elif sys.argv[2] == "indexed-transparent":
