@@ -7,7 +7,6 @@
 #include "png_io.h"
 
 #include <filesystem>
-#include <map>
 
 namespace pcx::cli {
 
@@ -33,11 +32,6 @@ FrameFiles PlanFrameFiles(const Sprite &sprite, const std::string &directory, co
 {
     const FrameArea area = options.crop ? FrameArea::kStored : FrameArea::kCanvas;
     CheckFrameOutputs(sprite, area);
-    std::map<std::uint32_t, std::size_t> groupsById;
-    for (const SpriteGroup &group : sprite.groups)
-        if (!group.frames.empty() && ++groupsById[group.id] == 2)
-            throw Error("two of its groups have the id " + std::to_string(group.id) +
-                        ", so their frames' files would have the same names");
     const std::string extension = options.png ? ".png" : ".bmp";
     FrameFiles files;
     for (const FrameOutput &output : FrameOutputs(sprite)) {

@@ -25,8 +25,7 @@ struct FrameFiles {
     std::vector<std::string> empty;  // with crop: the frames (GG-FFF) that store no pixel, and get no file
 };
 
-// pcx::Error when the frames would take more than FrameOutputLimits allows, or when two groups share an
-// id, so that two frames would have one name.
+// pcx::Error as CheckFrameOutputs gives it.
 [[nodiscard]] FrameFiles PlanFrameFiles(const Sprite &sprite, const std::string &directory,
                                         const SpriteOptions &options);
 

@@ -51,6 +51,7 @@ void MakeArchiveOutputDirectory(const std::string &archive, const std::string &o
 void WriteFramesAsBmp(const Sprite &sprite, const std::string &directory,
                       const std::function<void(std::size_t done, std::size_t total)> &progress)
 {
+    CheckFrameOutputs(sprite, FrameArea::kCanvas);
     const std::vector<FrameOutput> outputs = FrameOutputs(sprite);
     if (outputs.empty())
         return;

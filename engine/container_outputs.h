@@ -23,7 +23,8 @@ void MakeArchiveOutputDirectory(const std::string &archive, const std::string &o
 
 // Writes every frame of every group as DIRECTORY/GG-FFF.bmp (its canvas, 8-bit with the sprite's
 // colours), making the directory and its missing parents first; each file is put in place whole
-// and replaces one of its name. progress(done, total) runs after each file. Stops at the first
+// and replaces one of its name. A sprite CheckFrameOutputs refuses writes nothing.
+// progress(done, total) runs after each file. Stops at the first
 // failure ("Cannot create file NAME", "Stream write error"), keeping the files already written.
 void WriteFramesAsBmp(const Sprite &sprite, const std::string &directory,
                       const std::function<void(std::size_t done, std::size_t total)> &progress = {});

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 namespace pcx {
 
@@ -92,6 +93,11 @@ std::uint64_t FrameOutputPixels(const Sprite &sprite, FrameArea area)
 
 void CheckFrameOutputs(const Sprite &sprite, FrameArea area, const FrameOutputLimits &limits)
 {
+    std::map<std::uint32_t, std::size_t> groupsById;
+    for (const SpriteGroup &group : sprite.groups)
+        if (!group.frames.empty() && ++groupsById[group.id] == 2)
+            throw Error("two of its groups have the id " + std::to_string(group.id) +
+                        ", so their frames' files would have the same names");
     const std::uint64_t pixels = FrameOutputPixels(sprite, area);
     const std::uint64_t allowed =
         std::min(limits.maxPixels, std::max(limits.floorPixels, limits.pixelsPerFileByte * sprite.file.size()));

@@ -45,7 +45,8 @@ struct FrameOutputLimits {
     std::uint64_t pixelsPerFileByte = 1024;
     std::uint64_t maxPixels = std::uint64_t{1} << 32;
 };
-// The pixels of the outputs, and a pcx::Error saying so when they pass the limits.
+// The pixels of the outputs, and a pcx::Error saying so when they pass the limits, or when two
+// groups share an id, so that two frames' outputs would have one name.
 [[nodiscard]] std::uint64_t FrameOutputPixels(const Sprite &sprite, FrameArea area);
 void CheckFrameOutputs(const Sprite &sprite, FrameArea area, const FrameOutputLimits &limits = {});
 
