@@ -59,7 +59,8 @@ unsigned DefaultJobs()
 
 } // namespace
 
-int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const Converter &convert)
+int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const Converter &convert,
+             const char *verb)
 {
 #if defined(__GLIBC__)
     // Each file's row buffers (about half a megabyte) would otherwise be mapped and unmapped anew,
@@ -118,7 +119,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
             ++converted;
             if (options.verbose) {
                 progress.Clear();
-                Report(tool, Escaped(jobs[i].input) + ": converted to " + Escaped(jobs[i].output));
+                Report(tool, Escaped(jobs[i].input) + ": " + verb + " to " + Escaped(jobs[i].output));
             }
             break;
         case Outcome::Kind::kSkipped:
@@ -141,7 +142,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
         StopAsAsked();
     }
     if (options.verbose || terminal)
-        Report(tool, std::to_string(converted) + " converted, " + std::to_string(skipped) + " skipped, " +
+        Report(tool, std::to_string(converted) + " " + verb + ", " + std::to_string(skipped) + " skipped, " +
                          std::to_string(failed) + " failed");
     return failed > 0 ? kFailure : kSuccess;
 }

@@ -26,7 +26,8 @@ using Converter = std::function<Outcome(const std::string &input, Output &output
 
 // Runs the jobs (in parallel when asked), prints each file's messages in input order and the
 // summary line, and returns the exit status. A stop signal ends the run, and the process, by it.
+// verb is the word for what the converter does to a file, in -v's lines and the summary.
 int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options,
-             const Converter &convert);
+             const Converter &convert, const char *verb = "converted");
 
 } // namespace pcx::cli

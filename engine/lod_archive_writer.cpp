@@ -21,9 +21,6 @@ namespace {
 // libdeflate is the faster).
 constexpr std::array<int, kMaxLevel + 1> kLibdeflateLevel{0, 1, 2, 3, 5, 5, 6, 7, 10, 10};
 
-// Copies go through memory in pieces of this size.
-constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
-
 EntryError BadName(std::string_view name, const std::string &fault)
 {
     return EntryError(name, "the name " + fault);
@@ -52,17 +49,6 @@ EntryError PastFourGiB(std::string_view name)
 }
 
 } // namespace
-
-void PositionedSink::WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size)
-{
-    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCopyPiece)));
-    for (std::uint64_t done = 0; done < size;) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, piece.size()));
-        source.ReadExactAt(offset + done, std::span(piece).first(n));
-        Write(std::span(piece).first(n));
-        done += n;
-    }
-}
 
 void MemoryPositionedSink::Write(std::span<const std::uint8_t> bytes)
 {

@@ -23,17 +23,6 @@ struct libdeflate_compressor;
 
 namespace pcx {
 
-// A sink that can also write over bytes it already holds: an archive's directory is only known once
-// every entry's data is written.
-class PositionedSink : public ByteSink {
-public:
-    // Writes over bytes already written, from offset on; the bytes must lie within them.
-    virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
-    // Appends size bytes of source from offset on, or "Stream read error" where it has fewer. A file
-    // may do better than this piecewise copy (inside the kernel, say).
-    virtual void WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size);
-};
-
 class MemoryPositionedSink final : public PositionedSink {
 public:
     void Write(std::span<const std::uint8_t> bytes) override;
