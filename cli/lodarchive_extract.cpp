@@ -9,6 +9,7 @@
 #include "lodarchive_open.h"
 #include "messages.h"
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -79,11 +80,13 @@ bool NameDamaged(const LodEntry &entry)
     return entry.fault == LodEntry::Fault::kNameUnended || entry.fault == LodEntry::Fault::kBadName;
 }
 
-// Whether a name leads to the very file given (a link at the name would be replaced, not the file).
-bool IsFile(const std::string &name, const struct stat &file)
+// Whether an output would replace the archive: only a name of the archive's own can (a link at the
+// name is replaced, not what it leads to), so only such a name is looked at.
+bool IsTheArchive(const std::string &output, std::string_view name, const std::string &archive, const struct stat &file)
 {
     struct stat status {};
-    return ::lstat(name.c_str(), &status) == 0 && status.st_dev == file.st_dev && status.st_ino == file.st_ino;
+    return lod::SameName(name, std::filesystem::path(archive).filename().string()) &&
+           ::lstat(output.c_str(), &status) == 0 && status.st_dev == file.st_dev && status.st_ino == file.st_ino;
 }
 
 // The entries to extract, in directory order or in the order named; a name the archive does not hold
@@ -121,7 +124,7 @@ std::vector<Job> PlanExtraction(OpenedArchive &opened, const std::string &archiv
             job.error = Error("not extracted: the archive finds " + Escaped(taken->second) +
                               " by this name (letter case ignored)")
                             .About(job.input);
-        } else if (IsFile(job.output, archiveFile)) {
+        } else if (IsTheArchive(job.output, entry.name(), archive, archiveFile)) {
             job.error = Error("its output " + Escaped(job.output) + " would replace the archive itself").About(job.input);
         } else {
             indexOf.emplace(job.input, index);
@@ -170,6 +173,13 @@ int ExtractArchive(const char *tool, const std::string &archive, const std::vect
         options.outputDir = DirectoryNamedAfter(archive);
     std::unordered_map<std::string, std::size_t> indexOf; // a job's input -> its entry
     const std::vector<Job> jobs = PlanExtraction(*opened, archive, names, *options.outputDir, indexOf);
+    // Made once rather than looked for with every entry; where it cannot be, each entry says why.
+    if (!indexOf.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(*options.outputDir, ec);
+        if (!ec)
+            options.outputDir.reset();
+    }
 
     const LodArchive &lod = opened->archive();
     FileSource &source = opened->source();
