@@ -95,26 +95,12 @@ std::vector<Job> PlanExtraction(OpenedArchive &opened, const std::string &archiv
                                 const std::string &directory, std::unordered_map<std::string, std::size_t> &indexOf)
 {
     const LodArchive &lod = opened.archive();
-    std::vector<Job> jobs;
-    std::vector<std::size_t> chosen;
-    if (names.empty()) {
-        for (std::size_t i = 0; i < lod.entries().size(); ++i)
-            chosen.push_back(i);
-    }
-    std::unordered_set<std::size_t> named;
-    for (const std::string &name : names) {
-        if (const auto index = lod.Find(name)) {
-            if (named.insert(*index).second)
-                chosen.push_back(*index);
-        } else {
-            jobs.push_back({EntryInput(archive, name), {},
-                            Error("the archive holds no entry of that name").About(EntryInput(archive, name))});
-        }
-    }
     struct stat archiveFile {};
     ::fstat(opened.file().descriptor(), &archiveFile);
+    std::vector<Job> jobs;
+    std::unordered_set<std::size_t> chosen;
     std::unordered_map<std::string, std::string> first; // folded name -> the entry extracted by it
-    for (const std::size_t index : chosen) {
+    const auto extract = [&](std::size_t index) {
         const LodEntry &entry = lod.entries()[index];
         Job job{EntryInput(archive, entry.name()), directory + "/" + std::string(entry.name()), {}};
         if (NameDamaged(entry)) {
@@ -130,6 +116,16 @@ std::vector<Job> PlanExtraction(OpenedArchive &opened, const std::string &archiv
             indexOf.emplace(job.input, index);
         }
         jobs.push_back(std::move(job));
+    };
+    for (std::size_t i = 0; names.empty() && i < lod.entries().size(); ++i)
+        extract(i);
+    for (const std::string &name : names) {
+        const std::optional<std::size_t> index = lod.Find(name);
+        if (!index)
+            jobs.push_back({EntryInput(archive, name), {},
+                            Error("the archive holds no entry of that name").About(EntryInput(archive, name))});
+        else if (chosen.insert(*index).second)
+            extract(*index);
     }
     return jobs;
 }
