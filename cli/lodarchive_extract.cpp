@@ -130,9 +130,9 @@ std::vector<Job> PlanExtraction(OpenedArchive &opened, const std::string &archiv
     return jobs;
 }
 
-} // namespace
-
-int ListArchive(const char *tool, const std::string &archive)
+// Runs work on the archive opened; a failure to open it is reported and fails the run.
+template <typename Work>
+int WithArchive(const char *tool, const std::string &archive, Work work)
 {
     std::optional<OpenedArchive> opened;
     try {
@@ -141,7 +141,11 @@ int ListArchive(const char *tool, const std::string &archive)
         Report(tool, Describe(e));
         return kFailure;
     }
-    const LodArchive &lod = opened->archive();
+    return work(*opened);
+}
+
+int List(const char *tool, const std::string &archive, const LodArchive &lod)
+{
     bool damaged = false;
     for (std::size_t i = 0; i < lod.entries().size(); ++i) {
         const LodEntry &entry = lod.entries()[i];
@@ -155,20 +159,13 @@ int ListArchive(const char *tool, const std::string &archive)
     return FinishStandardOutput(tool, damaged ? kFailure : kSuccess);
 }
 
-int ExtractArchive(const char *tool, const std::string &archive, const std::vector<std::string> &names,
-                   BatchOptions options)
+int Extract(const char *tool, const std::string &archive, const std::vector<std::string> &names,
+            BatchOptions options, OpenedArchive &opened)
 {
-    std::optional<OpenedArchive> opened;
-    try {
-        opened.emplace(archive);
-    } catch (const Error &e) {
-        Report(tool, Describe(e));
-        return kFailure;
-    }
     if (!options.outputDir)
         options.outputDir = DirectoryNamedAfter(archive);
     std::unordered_map<std::string, std::size_t> indexOf; // a job's input -> its entry
-    const std::vector<Job> jobs = PlanExtraction(*opened, archive, names, *options.outputDir, indexOf);
+    const std::vector<Job> jobs = PlanExtraction(opened, archive, names, *options.outputDir, indexOf);
     // Made once rather than looked for with every entry; where it cannot be, each entry says why.
     if (!indexOf.empty()) {
         std::error_code ec;
@@ -177,8 +174,8 @@ int ExtractArchive(const char *tool, const std::string &archive, const std::vect
             options.outputDir.reset();
     }
 
-    const LodArchive &lod = opened->archive();
-    FileSource &source = opened->source();
+    const LodArchive &lod = opened.archive();
+    FileSource &source = opened.source();
     Unpackers unpackers;
     const auto extract = [&](const std::string &input, Output &output) {
         const std::size_t index = indexOf.at(input);
@@ -197,6 +194,21 @@ int ExtractArchive(const char *tool, const std::string &archive, const std::vect
         return Outcome{Outcome::Kind::kConverted, {}};
     };
     return RunBatch(tool, jobs, options, extract, "extracted");
+}
+
+} // namespace
+
+int ListArchive(const char *tool, const std::string &archive)
+{
+    return WithArchive(tool, archive, [&](OpenedArchive &opened) { return List(tool, archive, opened.archive()); });
+}
+
+int ExtractArchive(const char *tool, const std::string &archive, const std::vector<std::string> &names,
+                   BatchOptions options)
+{
+    return WithArchive(tool, archive, [&](OpenedArchive &opened) {
+        return Extract(tool, archive, names, std::move(options), opened);
+    });
 }
 
 } // namespace pcx::cli
