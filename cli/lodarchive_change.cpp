@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <unordered_map>
 
 #include <sys/stat.h>
@@ -101,6 +102,8 @@ public:
                 Write(old.get());
         } catch (const Error &e) {
             Fail(kAboutArchive, e.About(change_.archive));
+        } catch (const std::bad_alloc &) {
+            Fail(kAboutWriting, Error("out of memory").About(change_.archive));
         }
         std::ranges::stable_sort(errors_, {}, &std::pair<std::size_t, Error>::first);
         for (auto &[about, error] : errors_)
@@ -212,6 +215,8 @@ private:
             if (WriteSlots(old, writer, pipeline, order)) {
                 try {
                     writer.Finish();
+                    if (StopSignal() != 0)
+                        throw Error("interrupted");
                     placed.Commit();
                     result_.changed = true;
                 } catch (const Error &e) {
