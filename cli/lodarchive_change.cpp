@@ -212,7 +212,7 @@ private:
             PackPipeline pipeline(std::move(names), change_.level, change_.jobs,
                                   [this, &order](std::size_t k) { return bytes_(order[k]); });
             LodArchiveWriter writer(placed, old.kind(), old.reserved());
-            if (WriteSlots(old, writer, pipeline, order)) {
+            if (WriteSlots(old, placed, writer, pipeline, order)) {
                 try {
                     writer.Finish();
                     if (StopSignal() != 0)
@@ -234,11 +234,12 @@ private:
 
     // Writes the entries in their order; false once anything failed. After an input fails, the
     // others are still made, to report each one that fails too.
-    bool WriteSlots(const LodArchive &old, LodArchiveWriter &writer, PackPipeline &pipeline,
+    bool WriteSlots(const LodArchive &old, PlacedFile &placed, LodArchiveWriter &writer, PackPipeline &pipeline,
                     const std::vector<std::size_t> &order)
     {
         const auto entries = old.entries();
         Progress progress(change_.progress && order.size() > 1 && ::isatty(STDERR_FILENO) != 0);
+        std::uint64_t room = keptSize_; // taken by the file so far
         bool writing = true;
         std::size_t taken = 0;
         for (const EditSlot &slot : plan_) {
@@ -264,6 +265,10 @@ private:
             }
             if (!writing)
                 continue;
+            // Each entry's room is taken before it is written: a file with no blocks left to allocate
+            // when it replaces the old archive spares ext4 writing the whole file out right then.
+            room += entry.data.size();
+            placed.Expect(room);
             if (!Written([&] {
                     if (slot.replaces)
                         writer.Add(entry, entries[*slot.replaces].name(), entries[*slot.replaces].type);
