@@ -38,7 +38,7 @@ constexpr const char *kHelp =
 Lists, extracts, makes and changes the game's LOD archives.
 
   list      print each entry's name, size, packed size and type, tab-separated,
-            one line an entry in the archive's order
+            one line per entry, in the archive's order
   extract   write the entries named (letter case ignored; all when no NAME is
             given) as files into DIR, by default the directory named after the
             archive (data/art.lod into data/art/)

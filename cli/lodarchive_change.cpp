@@ -197,7 +197,7 @@ private:
 
     void Write(const LodArchive &old)
     {
-        // The new entries in the order they are written, so that they are packed in that order.
+        // The new entries in the order their slots come, so that they are packed in that order.
         std::vector<std::size_t> order;
         std::vector<std::string> names;
         for (const EditSlot &slot : plan_)
@@ -211,10 +211,8 @@ private:
             placed.Expect(keptSize_);
             PackPipeline pipeline(std::move(names), change_.level, change_.jobs,
                                   [this, &order](std::size_t k) { return bytes_(order[k]); });
-            LodArchiveWriter writer(placed, old.kind(), old.reserved());
-            if (WriteSlots(old, placed, writer, pipeline, order)) {
+            if (WriteAll(old, placed, pipeline, order)) {
                 try {
-                    writer.Finish();
                     if (StopSignal() != 0)
                         throw Error("interrupted");
                     placed.Commit();
@@ -232,61 +230,50 @@ private:
                     result_.added[adding_[slot.index]] = slot.replaces ? Fate::kReplaced : Fate::kAdded;
     }
 
-    // Writes the entries in their order; false once anything failed. After an input fails, the
-    // others are still made, to report each one that fails too.
-    bool WriteSlots(const LodArchive &old, PlacedFile &placed, LodArchiveWriter &writer, PackPipeline &pipeline,
-                    const std::vector<std::size_t> &order)
+    // A new entry that failed while the archive was written: the k-th in the order of the slots.
+    struct InputFailure {
+        std::size_t k;
+        Error error;
+    };
+
+    // Writes the whole archive; false once anything failed. After a new entry fails, the others are
+    // still made, to report each one that fails too.
+    bool WriteAll(const LodArchive &old, PlacedFile &placed, PackPipeline &pipeline,
+                  const std::vector<std::size_t> &order)
     {
-        const auto entries = old.entries();
         Progress progress(change_.progress && order.size() > 1 && ::isatty(STDERR_FILENO) != 0);
         std::uint64_t room = keptSize_; // taken by the file so far
-        bool writing = true;
-        std::size_t taken = 0;
-        for (const EditSlot &slot : plan_) {
-            if (StopSignal() != 0) {
-                Fail(kAboutWriting, Error("interrupted").About(change_.archive));
-                return false;
-            }
-            if (slot.from == EditSlot::From::kKept) {
-                if (writing && !Written([&] { writer.Copy(old, slot.index); }))
-                    return false;
-                continue;
-            }
-            const std::size_t input = order[taken];
-            progress.Show(taken + 1, order.size(), change_.added[input].input);
-            PackedEntry entry;
+        std::size_t k = 0;
+        PackedEntry entry;
+        const auto next = [&](std::size_t) -> const PackedEntry & {
+            if (StopSignal() != 0)
+                throw Error("interrupted");
+            progress.Show(k + 1, order.size(), change_.added[order[k]].input);
             try {
-                entry = pipeline.Take(taken++);
+                entry = pipeline.Take(k);
             } catch (const Error &e) {
-                FailInput(input, e);
-                writing = false;
-                pipeline.StopPacking();
-                continue;
+                throw InputFailure{k, e};
             }
-            if (!writing)
-                continue;
+            ++k;
             // Each entry's room is taken before it is written: a file with no blocks left to allocate
             // when it replaces the old archive spares ext4 writing the whole file out right then.
             room += entry.data.size();
             placed.Expect(room);
-            if (!Written([&] {
-                    if (slot.replaces)
-                        writer.Add(entry, entries[*slot.replaces].name(), entries[*slot.replaces].type);
-                    else
-                        writer.Add(entry);
-                }))
-                return false;
-        }
-        return writing;
-    }
-
-    // Runs a step of the writing; false, with the reason, when it failed.
-    template <typename Step>
-    bool Written(Step step)
-    {
+            return entry;
+        };
         try {
-            step();
+            WriteEditedAsAdded(old, plan_, next, placed);
             return true;
+        } catch (const InputFailure &failure) {
+            FailInput(order[failure.k], failure.error);
+            pipeline.StopPacking();
+            for (std::size_t rest = failure.k + 1; rest < order.size(); ++rest) {
+                try {
+                    (void)pipeline.Take(rest);
+                } catch (const Error &e) {
+                    FailInput(order[rest], e);
+                }
+            }
         } catch (const EntryError &e) {
             FailEntry(e, kAboutWriting);
         } catch (const Error &e) {

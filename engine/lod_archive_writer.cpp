@@ -249,15 +249,21 @@ void WriteEdited(const LodArchive &archive, std::span<const EditSlot> plan, std:
             throw PastFourGiB(kept ? entries[slot.index].name() : std::string_view(added[slot.index].name));
     }
     sink.Expect(total);
+    WriteEditedAsAdded(archive, plan, [&](std::size_t index) -> const PackedEntry & { return added[index]; }, sink);
+}
 
+void WriteEditedAsAdded(const LodArchive &archive, std::span<const EditSlot> plan, const AddedEntry &added,
+                        PositionedSink &sink)
+{
+    const auto entries = archive.entries();
     LodArchiveWriter writer(sink, archive.kind(), archive.reserved());
     for (const EditSlot &slot : plan) {
         if (slot.from == EditSlot::From::kKept)
             writer.Copy(archive, slot.index);
         else if (slot.replaces)
-            writer.Add(added[slot.index], entries[*slot.replaces].name(), entries[*slot.replaces].type);
+            writer.Add(added(slot.index), entries[*slot.replaces].name(), entries[*slot.replaces].type);
         else
-            writer.Add(added[slot.index]);
+            writer.Add(added(slot.index));
     }
     writer.Finish();
 }

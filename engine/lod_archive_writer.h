@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -126,5 +127,14 @@ struct EditSlot {
 // written when the result would pass 4 GiB.
 void WriteEdited(const LodArchive &archive, std::span<const EditSlot> plan, std::span<const PackedEntry> added,
                  PositionedSink &sink);
+
+// The i-th added entry, asked for when its slot comes; it must stay valid until the next call.
+using AddedEntry = std::function<const PackedEntry &(std::size_t index)>;
+
+// The same with each added entry asked for as its slot comes, so that entries can be packed while the
+// archive is written. Nothing checks the total beforehand: the entry that would pass 4 GiB is refused
+// when its slot comes.
+void WriteEditedAsAdded(const LodArchive &archive, std::span<const EditSlot> plan, const AddedEntry &added,
+                        PositionedSink &sink);
 
 } // namespace pcx
