@@ -175,6 +175,8 @@ void File::Seek(std::uint64_t offset)
 
 void File::Write(std::span<const std::uint8_t> bytes)
 {
+    if (bytes.empty())
+        return; // an empty entry's bytes may have no address at all, which memcpy must not see
     if (bytes.size() < kDirectWrite && buffered_ + bytes.size() <= kBufferSize) {
         if (!buffer_)
             buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);

@@ -346,6 +346,7 @@ struct Interruption {
     std::string shell;
     int status;
     std::string err;
+    bool asAnotherUser = false; // as root, where root could write anyway
 };
 
 // Sends a signal once lodarchive has its new archive open, nameless, beside the old one.
@@ -367,9 +368,9 @@ const Interruption kInterruptions[] = {
     // The archive itself may be written; only the directory cannot take the new one. Root may
     // write anywhere, so as root the tool runs as nobody.
     {"ReadOnlyDirectory",
-     "chmod 666 art.lod && chmod 555 . && exec ${SETPRIV:+setpriv --reuid=65534 --regid=65534 --clear-groups} "
+     "chmod 666 art.lod && chmod 555 . && exec ${SETPRIV:+/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups} "
      "\"$0\" \"$@\"",
-     1, "lodarchive: art.lod: cannot create: Permission denied\nlodarchive: art.lod: nothing written\n"},
+     1, "lodarchive: art.lod: cannot create: Permission denied\nlodarchive: art.lod: nothing written\n", true},
 };
 
 void PrintTo(const Interruption &i, std::ostream *os)
@@ -382,11 +383,14 @@ class Interruptions : public testing::TestWithParam<Interruption> {};
 TEST_P(Interruptions, LeaveTheOldArchiveAsItWas)
 {
     const Interruption &c = GetParam();
+    const bool root = ::geteuid() == 0;
+    if (c.asAnotherUser && root && ::access("/usr/bin/setpriv", X_OK) != 0)
+        GTEST_SKIP() << "as root this cannot fail without setpriv";
     TempDir dir;
     test::WriteFile(dir.file("art.lod"), test::MakeLodArchive(Game()));
     const Bytes before = test::ReadFile(dir.file("art.lod"));
     // Noise at the highest level, one entry at a time: long enough to be stopped in the middle.
-    std::vector<std::string> args = {"-c", (::geteuid() == 0 ? "SETPRIV=1; " : "") + c.shell, LODARCHIVE, "add",
+    std::vector<std::string> args = {"-c", (root ? "SETPRIV=1; " : "") + c.shell, LODARCHIVE, "add",
                                      "--level", "9", "-j", "1", "art.lod"};
     for (int i = 0; i < 48; ++i) {
         args.push_back(std::string("n").append(std::to_string(i)));
