@@ -174,7 +174,9 @@ private:
             FailEntry(e, kAboutArchive);
             return false;
         }
-        // Packing never makes an entry larger, so this many bytes at most; at level 0 exactly.
+        // Packing never makes an entry larger, so the new entries take at most their sizes, at level 0
+        // exactly those: then an archive past 4 GiB is known before anything is read. Otherwise the
+        // writer refuses the entry that would pass it.
         keptSize_ = lod::kDataOffset;
         std::uint64_t most = 0;
         bool known = true;
