@@ -1,4 +1,5 @@
-// bmp2lodpcx: the way back, from BMP and PNG pictures to LOD PCX files.
+// bmp2lodpcx: the way back, from BMP and PNG pictures to LOD PCX files, as files or straight into a
+// LOD archive.
 #include "command_line.h"
 #include "engine/bmp_reader.h"
 #include "engine/byte_io.h"
@@ -6,13 +7,20 @@
 #include "engine/file_io.h"
 #include "engine/lod_pcx_writer.h"
 #include "engine/source_header.h"
+#include "engine/named_source.h"
 #include "job_pool.h"
+#include "lodarchive_change.h"
+#include "messages.h"
 #include "plan.h"
 #include "png_io.h"
 
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -31,8 +39,10 @@ grey, 8-bit RGB). Compression, 16- and 32-bit BMP, alpha, transparency and
 16-bit channels are refused, and nothing is written for them.
 
   -o, --output FILE      write the picture to FILE (one input only; - for
-                         standard output)
-  -d, --output-dir DIR   write the outputs under DIR (made when missing)
+                         standard output); ARCHIVE/ENTRY puts it into a LOD
+                         archive, replacing an entry of that name
+  -d, --output-dir DIR   write the outputs under DIR (made when missing); a
+                         LOD archive takes them all as entries in one change
   -j, --jobs N           convert N files at a time (default: the processors)
   -n, --no-clobber       leave existing outputs alone and report them skipped
   -q, --quiet            no progress indicator
@@ -42,32 +52,90 @@ grey, 8-bit RGB). Compression, 16- and 32-bit BMP, alpha, transparency and
       --version          print the version and exit
 
 Outputs are written whole or not at all; no output replaces an input or an
-earlier output of the same run. Exit status: 0 when nothing failed, 1 when a
-file failed, 2 for a usage error.
+earlier output of the same run. An archive is changed only when every picture
+converts. Exit status: 0 when nothing failed, 1 when a file failed, 2 for a
+usage error.
 )";
 
-Outcome Convert(const std::string &input, Output &output)
+// The picture of a BMP or PNG file, told by its first bytes.
+pcx::RasterPicture ReadPicture(const std::string &input)
 {
     pcx::File file = pcx::File::OpenRead(input);
     pcx::FileSource source(file);
     std::array<std::uint8_t, 8> start{};
     const std::size_t got = source.ReadAt(0, start);
     const auto head = std::span<const std::uint8_t>(start).first(got);
-    pcx::RasterPicture picture;
     if (pcx::LooksLikeBmp(head))
-        picture = pcx::ReadBmp(source).picture;
-    else if (pcx::LooksLikePng(head))
-        picture = pcx::ReadPng(source);
-    else
-        throw pcx::Error("not a BMP or PNG picture");
+        return pcx::ReadBmp(source).picture;
+    if (pcx::LooksLikePng(head))
+        return pcx::ReadPng(source);
+    throw pcx::Error("not a BMP or PNG picture");
+}
+
+// Under any other name an 8-bit LOD PCX is read with a colour table at offset 54, not with its
+// palette, and would show wrong colours.
+void CheckColoursKept(const pcx::RasterPicture &picture, const std::string &name)
+{
+    if (picture.k == 1 && pcx::ColourTableRuleFor(name) != pcx::ColourTableRule::kPaletteAtEnd)
+        throw pcx::Error("an 8-bit picture keeps its colours only in a file named .pcx").About(name);
+}
+
+Outcome Convert(const std::string &input, Output &output)
+{
+    const pcx::RasterPicture picture = ReadPicture(input);
     output.Open();
-    // Under any other name an 8-bit LOD PCX is read with a colour table at offset 54, not with
-    // its palette, and would show wrong colours.
-    if (picture.k == 1 && !output.direct() &&
-        pcx::ColourTableRuleFor(output.name()) != pcx::ColourTableRule::kPaletteAtEnd)
-        throw pcx::Error("an 8-bit picture keeps its colours only in a file named .pcx").About(output.name());
+    if (!output.direct())
+        CheckColoursKept(picture, output.name());
     pcx::WriteLodPcx(picture, output);
     return {Outcome::Kind::kConverted, {}};
+}
+
+// The archive the outputs go into: ARCHIVE/ENTRY given with -o, or an archive given with -d.
+std::optional<std::string> ArchiveOf(const BatchOptions &options)
+{
+    if (options.output)
+        if (const std::optional<pcx::ArchiveEntryName> split = pcx::SplitArchiveEntry(*options.output))
+            return split->archive;
+    if (options.outputDir && pcx::IsArchiveFile(*options.outputDir))
+        return *options.outputDir;
+    return std::nullopt;
+}
+
+// Every picture into the archive in one new archive, or none when one fails.
+int ConvertIntoArchive(const std::string &archive, const std::vector<Job> &jobs, const BatchOptions &options)
+{
+    using Fate = ChangeResult::Fate;
+    ArchiveChange change;
+    change.archive = archive;
+    change.keepExisting = options.noClobber;
+    change.jobs = options.jobs;
+    change.progress = !options.quiet;
+    for (const Job &job : jobs)
+        change.added.push_back({job.input, std::filesystem::path(job.output).filename().string(), job.error, {}});
+    const ChangeResult result = ChangeArchive(change, [&change](std::size_t i) {
+        const pcx::RasterPicture picture = ReadPicture(change.added[i].input);
+        CheckColoursKept(picture, change.archive + "/" + change.added[i].name);
+        pcx::MemorySink sink;
+        pcx::WriteLodPcx(picture, sink);
+        return sink.release();
+    });
+    std::size_t converted = 0, skipped = 0;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const std::string output = Escaped(change.archive + "/" + change.added[i].name);
+        if (result.added[i] == Fate::kSkipped) {
+            ++skipped;
+            Report(kProgram, Escaped(jobs[i].input) + ": skipped: " + output + " exists");
+        } else if (result.added[i] == Fate::kAdded || result.added[i] == Fate::kReplaced) {
+            ++converted;
+            if (options.verbose)
+                Report(kProgram, Escaped(jobs[i].input) + ": converted to " + output);
+        }
+    }
+    const int status = ReportChange(kProgram, change, result);
+    if (options.verbose || ::isatty(STDERR_FILENO) != 0)
+        Report(kProgram, std::to_string(converted) + " converted, " + std::to_string(skipped) + " skipped, " +
+                             std::to_string(jobs.size() - converted - skipped) + " failed");
+    return status;
 }
 
 } // namespace
@@ -77,6 +145,17 @@ int main(int argc, char **argv)
     CommandLine line(kProgram, kSynopsis, kHelp, "FILE");
     if (const std::optional<int> status = line.Parse(argc, argv))
         return *status;
+    const BatchOptions &options = line.options;
+    // A picture written over an archive would lose every entry of it.
+    if (options.output && pcx::IsArchiveFile(*options.output)) {
+        Report(kProgram, Describe(pcx::Error("is a LOD archive: name an entry of it, " + Escaped(*options.output) +
+                                             "/NAME.pcx, to put the picture into it")
+                                      .About(*options.output)));
+        return kFailure;
+    }
     const auto namer = [](const std::string &input) { return pcx::WithExtension(input, ".pcx"); };
-    return RunBatch(kProgram, PlanJobs(line.files, line.options, namer), line.options, Convert);
+    const std::vector<Job> jobs = PlanJobs(line.files, options, namer);
+    if (const std::optional<std::string> archive = ArchiveOf(options))
+        return ConvertIntoArchive(*archive, jobs, options);
+    return RunBatch(kProgram, jobs, options, Convert);
 }

@@ -25,6 +25,13 @@ CommandLine::CommandLine(const char *tool, const char *synopsis, const char *hel
     AddFlag("-v,--verbose", options.verbose);
 }
 
+CommandLine::CommandLine(const char *tool, const char *synopsis, const char *help)
+    : tool_(tool), synopsis_(synopsis), help_(help), operands_(""), app_("", tool)
+{
+    app_.set_help_flag("-h,--help");
+    app_.set_version_flag("--version", std::string(tool) + " " + PCXCONV_VERSION);
+}
+
 CLI::Option *CommandLine::AddFlag(const std::string &names, bool &value)
 {
     CLI::Option *option = app_.add_flag(names, value);

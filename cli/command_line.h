@@ -26,6 +26,8 @@ class CommandLine {
 public:
     // operands: what the tool takes, as its messages name it ("FILE").
     CommandLine(const char *tool, const char *synopsis, const char *help, const char *operands);
+    // A tool whose operands and options are all its own: only -h and --version come with it.
+    CommandLine(const char *tool, const char *synopsis, const char *help);
 
     [[nodiscard]] CLI::App &app() { return app_; }
     // Adds an option taking a value; needs says what it takes ("needs a file name"), for the usage

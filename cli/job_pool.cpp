@@ -70,13 +70,15 @@ unsigned WorkerCount(const BatchOptions &options, std::size_t count)
     return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>({asked, count, kMostThreads})));
 }
 
-int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const Converter &convert)
+int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const Converter &convert,
+             const char *verb)
 {
-    return RunJobs(tool, jobs, options,
-                   [&](std::size_t job, unsigned) { return RunJob(jobs[job], options, convert); });
+    return RunJobs(
+        tool, jobs, options, [&](std::size_t job, unsigned) { return RunJob(jobs[job], options, convert); }, verb);
 }
 
-int RunJobs(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const JobRunner &run)
+int RunJobs(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const JobRunner &run,
+            const char *verb)
 {
 #if defined(__GLIBC__)
     // Each file's row buffers (about half a megabyte) would otherwise be mapped and unmapped anew,
@@ -139,7 +141,7 @@ int RunJobs(const char *tool, const std::vector<Job> &jobs, const BatchOptions &
             ++converted;
             if (options.verbose) {
                 progress.Clear();
-                Report(tool, Escaped(jobs[i].input) + ": converted to " +
+                Report(tool, Escaped(jobs[i].input) + ": " + verb + " to " +
                                  (outcome.result.empty() ? Escaped(jobs[i].output) : outcome.result));
             }
             break;
@@ -164,7 +166,7 @@ int RunJobs(const char *tool, const std::vector<Job> &jobs, const BatchOptions &
         StopAsAsked();
     }
     if (options.verbose || terminal)
-        Report(tool, std::to_string(converted) + " converted, " + std::to_string(skipped) + " skipped, " +
+        Report(tool, std::to_string(converted) + " " + verb + ", " + std::to_string(skipped) + " skipped, " +
                          std::to_string(failed) + " failed");
     return failed > 0 ? kFailure : kSuccess;
 }

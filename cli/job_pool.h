@@ -30,8 +30,9 @@ using Converter = std::function<Outcome(const std::string &input, Output &output
 
 // Runs the jobs (in parallel when asked), prints each file's messages in input order and the
 // summary line, and returns the exit status. A stop signal ends the run, and the process, by it.
+// verb is the word for what the converter does to a file, in -v's lines and the summary.
 int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options,
-             const Converter &convert);
+             const Converter &convert, const char *verb = "converted");
 
 // A job whose output -n keeps: skipped, saying so.
 [[nodiscard]] Outcome Exists(const std::string &output);
@@ -48,6 +49,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
 using JobRunner = std::function<Outcome(std::size_t job, unsigned worker)>;
 
 // RunBatch for a tool that runs each job its own way; the messages and the status as RunBatch's.
-int RunJobs(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const JobRunner &run);
+int RunJobs(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const JobRunner &run,
+            const char *verb = "converted");
 
 } // namespace pcx::cli

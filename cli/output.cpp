@@ -110,6 +110,17 @@ void Output::Write(std::span<const std::uint8_t> bytes)
         placed_->Write(bytes);
 }
 
+void Output::WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size)
+{
+    if (StopSignal() != 0)
+        throw Error("interrupted");
+    Open();
+    if (direct_)
+        CopyInto(*direct_, source, offset, size);
+    else
+        placed_->WriteFrom(source, offset, size);
+}
+
 void Output::Expect(std::uint64_t bytes)
 {
     Open();

@@ -29,6 +29,8 @@ public:
     // Stops with "interrupted" once a stop signal came.
     void Write(std::span<const std::uint8_t> bytes) override;
     void Expect(std::uint64_t bytes) override;
+    // Appends size bytes of source from offset on; from a file inside the kernel where the system can.
+    void WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size);
     // Puts the output in place; false when, with noClobber, a file of its name appeared meanwhile.
     bool Commit();
 

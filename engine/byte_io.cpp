@@ -10,6 +10,13 @@
 
 namespace pcx {
 
+namespace {
+
+// Copies through memory go in pieces of this size.
+constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
+
+} // namespace
+
 void ByteSource::ReadExactAt(std::uint64_t offset, std::span<std::uint8_t> into)
 {
     if (ReadAt(offset, into) != into.size())
@@ -72,6 +79,32 @@ std::uint64_t FileSource::Size()
 void FileSink::Write(std::span<const std::uint8_t> bytes)
 {
     file_.Write(bytes);
+}
+
+void PositionedSink::WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size)
+{
+    CopyThrough(source, offset, size, *this);
+}
+
+void CopyThrough(ByteSource &source, std::uint64_t offset, std::uint64_t size, ByteSink &sink)
+{
+    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCopyPiece)));
+    for (std::uint64_t done = 0; done < size;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, piece.size()));
+        source.ReadExactAt(offset + done, std::span(piece).first(n));
+        sink.Write(std::span(piece).first(n));
+        done += n;
+    }
+}
+
+void CopyInto(File &to, ByteSource &source, std::uint64_t offset, std::uint64_t size)
+{
+    const auto *file = dynamic_cast<FileSource *>(&source);
+    const std::uint64_t done = file ? to.CopyInKernel(file->file(), offset, size) : 0;
+    if (done < size) {
+        FileSink sink(to);
+        CopyThrough(source, offset + done, size - done, sink);
+    }
 }
 
 } // namespace pcx

@@ -36,6 +36,17 @@ public:
     void WriteZeros(std::size_t count);
 };
 
+// A sink that can also write over bytes it already holds (an archive's directory is only known once
+// every entry's data is written) and take a run of a source's bytes as they are.
+class PositionedSink : public ByteSink {
+public:
+    // Writes over bytes already written, from offset on; the bytes must lie within them.
+    virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+    // Appends size bytes of source from offset on, or "Stream read error" where it has fewer. A file
+    // does better than this piecewise copy: inside the kernel.
+    virtual void WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size);
+};
+
 class MemorySource final : public ByteSource {
 public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
@@ -70,6 +81,7 @@ private:
 class FileSource final : public ByteSource {
 public:
     explicit FileSource(File &file) : file_(file) {}
+    [[nodiscard]] File &file() const { return file_; }
     std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into) override;
     std::size_t ReadScatteredAt(std::uint64_t offset, std::span<const std::span<std::uint8_t>> pieces) override;
     std::uint64_t Size() override;
@@ -86,5 +98,12 @@ public:
 private:
     File &file_;
 };
+
+// Appends size bytes of source from offset on to sink, a piece at a time through memory; "Stream
+// read error" where the source has fewer.
+void CopyThrough(ByteSource &source, std::uint64_t offset, std::uint64_t size, ByteSink &sink);
+// The same appended to a file; from a file inside the kernel where the system can, so the bytes never
+// cross the process's memory.
+void CopyInto(File &to, ByteSource &source, std::uint64_t offset, std::uint64_t size);
 
 } // namespace pcx

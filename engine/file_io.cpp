@@ -26,6 +26,14 @@ constexpr std::size_t kBufferSize = std::size_t{1} << 16;
 constexpr std::size_t kDirectWrite = 4096;
 constexpr std::size_t kMostPieces = IOV_MAX; // what one preadv takes
 constexpr std::uint64_t kMostOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+constexpr std::uint64_t kMostCopy = std::uint64_t{1} << 30; // per copy_file_range, below its own limit
+
+// How copy_file_range says that it cannot copy between two files, which a copy through memory can.
+bool CannotCopyInKernel(int error)
+{
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EBADF ||
+           error == EPERM || error == ETXTBSY;
+}
 
 // Opens without waiting for a FIFO's other end, then takes the descriptor back to blocking writes.
 int OpenNonBlocking(const std::string &path, int flags, struct stat &status)
@@ -167,6 +175,8 @@ void File::Seek(std::uint64_t offset)
 
 void File::Write(std::span<const std::uint8_t> bytes)
 {
+    if (bytes.empty())
+        return; // an empty entry's bytes may have no address at all, which memcpy must not see
     if (bytes.size() < kDirectWrite && buffered_ + bytes.size() <= kBufferSize) {
         if (!buffer_)
             buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
@@ -192,6 +202,31 @@ void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes)
         bytes = bytes.subspan(static_cast<std::size_t>(n));
         offset += static_cast<std::uint64_t>(n);
     }
+}
+
+std::uint64_t File::CopyInKernel(File &source, std::uint64_t offset, std::uint64_t size)
+{
+    Flush();
+    std::uint64_t done = 0;
+    while (done < size) {
+        if (offset + done > kMostOffset)
+            throw StreamReadError(source.name_, EFBIG);
+        auto from = static_cast<off_t>(offset + done);
+        const ssize_t n = ::copy_file_range(source.fd_, &from, fd_, nullptr,
+                                            static_cast<std::size_t>(std::min(size - done, kMostCopy)), 0);
+        if (n > 0) {
+            done += static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n == 0)
+            throw StreamReadError(source.name_, 0); // the source ends before the bytes do
+        if (errno == EINTR)
+            continue;
+        if (CannotCopyInKernel(errno))
+            break;
+        throw StreamWriteError(name_, errno);
+    }
+    return done;
 }
 
 void File::Flush()

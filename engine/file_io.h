@@ -46,6 +46,11 @@ public:
     void Write(std::span<const std::uint8_t> bytes);
     // All of bytes at offset, after what is buffered; the current position stays.
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Appends size bytes of source from offset on at the current position, after what is buffered,
+    // copied inside the kernel. Returns how many it copied: fewer where the system cannot copy
+    // between these two files (another file system, a pipe), and the caller copies the rest.
+    // "Stream read error" where the source has fewer bytes, "Stream write error" when writing fails.
+    [[nodiscard]] std::uint64_t CopyInKernel(File &source, std::uint64_t offset, std::uint64_t size);
     // What is buffered, written out.
     void Flush();
     // Flushes and closes; a failure of either is "Stream write error".

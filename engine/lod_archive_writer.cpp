@@ -21,9 +21,6 @@ namespace {
 // libdeflate is the faster).
 constexpr std::array<int, kMaxLevel + 1> kLibdeflateLevel{0, 1, 2, 3, 5, 5, 6, 7, 10, 10};
 
-// Copies go through memory in pieces of this size.
-constexpr std::size_t kCopyPiece = std::size_t{1} << 20;
-
 EntryError BadName(std::string_view name, const std::string &fault)
 {
     return EntryError(name, "the name " + fault);
@@ -52,17 +49,6 @@ EntryError PastFourGiB(std::string_view name)
 }
 
 } // namespace
-
-void PositionedSink::WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size)
-{
-    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCopyPiece)));
-    for (std::uint64_t done = 0; done < size;) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, piece.size()));
-        source.ReadExactAt(offset + done, std::span(piece).first(n));
-        Write(std::span(piece).first(n));
-        done += n;
-    }
-}
 
 void MemoryPositionedSink::Write(std::span<const std::uint8_t> bytes)
 {
@@ -263,15 +249,21 @@ void WriteEdited(const LodArchive &archive, std::span<const EditSlot> plan, std:
             throw PastFourGiB(kept ? entries[slot.index].name() : std::string_view(added[slot.index].name));
     }
     sink.Expect(total);
+    WriteEditedAsAdded(archive, plan, [&](std::size_t index) -> const PackedEntry & { return added[index]; }, sink);
+}
 
+void WriteEditedAsAdded(const LodArchive &archive, std::span<const EditSlot> plan, const AddedEntry &added,
+                        PositionedSink &sink)
+{
+    const auto entries = archive.entries();
     LodArchiveWriter writer(sink, archive.kind(), archive.reserved());
     for (const EditSlot &slot : plan) {
         if (slot.from == EditSlot::From::kKept)
             writer.Copy(archive, slot.index);
         else if (slot.replaces)
-            writer.Add(added[slot.index], entries[*slot.replaces].name(), entries[*slot.replaces].type);
+            writer.Add(added(slot.index), entries[*slot.replaces].name(), entries[*slot.replaces].type);
         else
-            writer.Add(added[slot.index]);
+            writer.Add(added(slot.index));
     }
     writer.Finish();
 }

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,17 +23,6 @@
 struct libdeflate_compressor;
 
 namespace pcx {
-
-// A sink that can also write over bytes it already holds: an archive's directory is only known once
-// every entry's data is written.
-class PositionedSink : public ByteSink {
-public:
-    // Writes over bytes already written, from offset on; the bytes must lie within them.
-    virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
-    // Appends size bytes of source from offset on, or "Stream read error" where it has fewer. A file
-    // may do better than this piecewise copy (inside the kernel, say).
-    virtual void WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size);
-};
 
 class MemoryPositionedSink final : public PositionedSink {
 public:
@@ -137,5 +127,14 @@ struct EditSlot {
 // written when the result would pass 4 GiB.
 void WriteEdited(const LodArchive &archive, std::span<const EditSlot> plan, std::span<const PackedEntry> added,
                  PositionedSink &sink);
+
+// The i-th added entry, asked for when its slot comes; it must stay valid until the next call.
+using AddedEntry = std::function<const PackedEntry &(std::size_t index)>;
+
+// The same with each added entry asked for as its slot comes, so that entries can be packed while the
+// archive is written. Nothing checks the total beforehand: the entry that would pass 4 GiB is refused
+// when its slot comes.
+void WriteEditedAsAdded(const LodArchive &archive, std::span<const EditSlot> plan, const AddedEntry &added,
+                        PositionedSink &sink);
 
 } // namespace pcx

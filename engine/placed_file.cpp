@@ -154,6 +154,11 @@ void PlacedFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> byt
     file_.WriteAt(offset, bytes);
 }
 
+void PlacedFile::WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size)
+{
+    CopyInto(file_, source, offset, size);
+}
+
 void PlacedFile::Expect(std::uint64_t bytes)
 {
     // On a disk the blocks are taken in one go rather than page by page as the writes come (on a

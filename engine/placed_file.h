@@ -13,7 +13,7 @@
 
 namespace pcx {
 
-class PlacedFile final : public ByteSink {
+class PlacedFile final : public PositionedSink {
 public:
     // What Commit does with a file that already has the name.
     enum class Existing { kReplace, kKeep };
@@ -31,7 +31,10 @@ public:
     void Write(std::span<const std::uint8_t> bytes) override;
     // At offset, leaving the front-to-back position where it is (an archive writes its directory
     // at the start last).
-    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+    // Front to back; from a file inside the kernel (an archive's kept entries never pass through
+    // memory).
+    void WriteFrom(ByteSource &source, std::uint64_t offset, std::uint64_t size) override;
     void Expect(std::uint64_t bytes) override;
 
     // Closes the file, checking that everything was written, and puts it at its name. False, with

@@ -20,7 +20,8 @@ datadir=$(under_prefix "$5")
 mandir=$(under_prefix "$6")
 
 expected=("$bindir/lodpcx2bmp" "$mandir/man1/lodpcx2bmp.1"
-          "$bindir/bmp2lodpcx" "$mandir/man1/bmp2lodpcx.1")
+          "$bindir/bmp2lodpcx" "$mandir/man1/bmp2lodpcx.1"
+          "$bindir/lodarchive" "$mandir/man1/lodarchive.1")
 if [[ $gui == ON ]]; then
   expected+=("$bindir/pcxconv"
              "$mandir/man1/pcxconv.1"
@@ -37,7 +38,7 @@ diff <(printf '%s\n' "${expected[@]}" | sort) <(find "$prefix" -type f -o -type 
 for program in "$bindir"/*; do
   [[ -x $program ]] || fail "$program is not executable"
 done
-for tool in lodpcx2bmp bmp2lodpcx; do
+for tool in lodpcx2bmp bmp2lodpcx lodarchive; do
   "$bindir/$tool" --version | grep -q "^$tool " || fail "the installed $tool does not run"
 done
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package with CPack into a temporary directory and checks it: it holds exactly
 # what `cmake --install` installs (under /usr, manual pages compressed) plus Debian's copyright and
-# changelog, among them both programs, the desktop entry, the metadata and the manual pages; it
+# changelog, among them every program, the desktop entry, the metadata and the manual pages; it
 # depends on Qt's widgets library; lintian finds no error in it.
 # Usage: check_package.sh BUILD_DIR CONFIG
 set -euo pipefail
@@ -31,10 +31,11 @@ packed=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./|/|
 diff <(sort <<<"$expected") <(sort <<<"$packed") >&2 ||
   fail "the package's files differ from the installed ones (< installed, > packed)"
 
-for required in /usr/bin/pcxconv /usr/bin/lodpcx2bmp /usr/bin/bmp2lodpcx \
+for required in /usr/bin/pcxconv /usr/bin/lodpcx2bmp /usr/bin/bmp2lodpcx /usr/bin/lodarchive \
                 /usr/share/applications/pcxconv.desktop \
                 /usr/share/metainfo/org.example.pcxconv.metainfo.xml /usr/share/man/man1/pcxconv.1.gz \
-                /usr/share/man/man1/lodpcx2bmp.1.gz /usr/share/man/man1/bmp2lodpcx.1.gz; do
+                /usr/share/man/man1/lodpcx2bmp.1.gz /usr/share/man/man1/bmp2lodpcx.1.gz \
+                /usr/share/man/man1/lodarchive.1.gz; do
   grep -qxF "$required" <<<"$packed" || fail "the package lacks $required"
 done
 
