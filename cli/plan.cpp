@@ -124,9 +124,13 @@ void Place(Job &job, const std::string &placed, const BatchOptions &options, con
 bool EntryBefore(std::string_view a, std::string_view b)
 {
     const auto folded = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    const auto fa = a | std::views::transform(folded), fb = b | std::views::transform(folded);
-    if (!std::ranges::equal(fa, fb))
-        return std::ranges::lexicographical_compare(fa, fb);
+    const auto less = [&](char x, char y) {
+        return static_cast<unsigned char>(folded(x)) < static_cast<unsigned char>(folded(y));
+    };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), less))
+        return true;
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), less))
+        return false;
     return a < b;
 }
 
