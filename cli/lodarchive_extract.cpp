@@ -107,9 +107,7 @@ std::vector<Job> PlanExtraction(OpenedArchive &opened, const std::string &archiv
             job.output.clear();
             job.error = Damaged(lod, index, job.input);
         } else if (const auto [taken, fresh] = first.try_emplace(lod::FoldedName(entry.name()), job.input); !fresh) {
-            job.error = Error("not extracted: the archive finds " + Escaped(taken->second) +
-                              " by this name (letter case ignored)")
-                            .About(job.input);
+            job.error = ShadowedEntry("not extracted", job.input, taken->second);
         } else if (IsTheArchive(job.output, entry.name(), archive, archiveFile)) {
             job.error = Error("its output " + Escaped(job.output) + " would replace the archive itself").About(job.input);
         } else {

@@ -59,6 +59,12 @@ std::string Describe(const Error &error)
     return text + error.reason();
 }
 
+Error ShadowedEntry(std::string_view notDone, const std::string &input, const std::string &found)
+{
+    return Error(std::string(notDone) + ": the archive finds " + Escaped(found) + " by this name (letter case ignored)")
+        .About(input);
+}
+
 void Report(const char *tool, const std::string &text)
 {
     std::cerr << tool << ": " << text << '\n';

@@ -19,6 +19,10 @@ enum ExitStatus { kSuccess = 0, kFailure = 1, kUsageError = 2 };
 // escaped. Messages end without a full stop.
 [[nodiscard]] std::string Describe(const Error &error);
 
+// An archive finds the first of two entries whose names differ only in letter case by either name;
+// the other is refused alike by every tool ("not converted", "not extracted").
+[[nodiscard]] Error ShadowedEntry(std::string_view notDone, const std::string &input, const std::string &found);
+
 // "tool: text" on standard error.
 void Report(const char *tool, const std::string &text);
 

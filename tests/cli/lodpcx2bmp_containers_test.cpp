@@ -152,7 +152,8 @@ TEST(Lodpcx2bmpSprites, PngKeepsTheIndicesAndGivesEachKindItsTransparency)
 }
 
 // The sources of every run. art.lod holds two pictures, a sprite, a file that is no picture, a
-// damaged entry and one the default mask leaves out, in no order of names or offsets; broken.lod has
+// damaged entry, one the default mask leaves out and b.PCX, which the archive cannot find by its name,
+// in no order of names or offsets; broken.lod has
 // a damaged directory. cre.def and cre.DEF are one sprite, cre.pcx a picture; bad.def has a frame
 // offset past its end, big.def names one large canvas 300 times.
 const test::Picture kEight = test::Pattern(7, 5, 1, 3);
@@ -168,7 +169,8 @@ std::map<std::string, Bytes> Sources()
                     {.name = "x.pcx", .data = {'t', 'e', 'x', 't'}, .packing = Packing::kStored},
                     {.name = "a.PCX", .data = test::LodPcx(kTwentyFour), .packing = Packing::kStored, .junk = "junk"},
                     {.name = "bad.pcx", .data = test::LodPcx(kEight), .stored = Bytes(20, 0xAB)},
-                    {.name = "notes.txt", .data = {'n'}, .packing = Packing::kStored}},
+                    {.name = "notes.txt", .data = {'n'}, .packing = Packing::kStored},
+                    {.name = "b.PCX", .data = test::LodPcx(kTwentyFour)}},
         .dataReversed = true};
     Bytes bad = sprite;
     bad[test::MakeSprite(Creature()).groupAt[0] + 16 + 3 * 13 + 2] = 0x7F; // group 0's first offset
@@ -206,7 +208,9 @@ void PrintTo(const RunCase &c, std::ostream *os)
     *os << c.name;
 }
 
-const std::string kBadEntry = "lodpcx2bmp: art.lod/bad.pcx: damaged entry: its packed data is corrupt\n";
+const std::string kBadEntry =
+    "lodpcx2bmp: art.lod/b.PCX: not converted: the archive finds art.lod/B.pcx by this name (letter case ignored)\n"
+    "lodpcx2bmp: art.lod/bad.pcx: damaged entry: its packed data is corrupt\n";
 const std::string kNotAPicture = "lodpcx2bmp: art.lod/x.pcx: skipped: not a LOD PCX image\n";
 const std::string kBrokenArchive =
     "lodpcx2bmp: broken.lod: damaged archive: it holds 10001 entries, at most 10000 are allowed\n";
