@@ -29,5 +29,5 @@ int main(int argc, char **argv)
     // After the settings, so the argument wins over the saved directory.
     if (!path->isEmpty())
         pcx::ui::RunGuarded([&path] { Form1->OpenPath(*path); });
-    return app->exec();
+    return Form1->SessionEnded() ? 0 : app->exec();
 }

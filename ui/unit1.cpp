@@ -458,6 +458,7 @@ void TForm1::ViewerClosed()
 
 void TForm1::EndSession()
 {
+    sessionEnded_ = true;
     pcx::ui::RunReported([this] { FormClose(); });
     // Not quit(): its closing of every window would run FormClose again, and a refusal would stop it.
     QCoreApplication::exit(0);

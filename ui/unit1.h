@@ -46,6 +46,9 @@ public:
     // keep the window open.
     // A termination signal, taken on the event loop: ends the run at once, modal boxes and all.
     void EndSession();
+    // Whether EndSession came, as it may before the main event loop runs (from a box the start shows),
+    // where exit() would end the box but not the run.
+    [[nodiscard]] bool SessionEnded() const { return sessionEnded_; }
     // Notes what the exit saves; called whenever the event loop goes idle.
     void NoteExitValues();
     // exit() called with the windows up, as Qt does when the display's connection breaks: saves what
@@ -85,6 +88,7 @@ private:
     // Emptied only by EndWithoutDisplay, whose exit() runs no destructor of the windows.
     std::optional<TemporaryPicture> temporary_{std::in_place};
     std::optional<ExitValues> noted_;
+    bool sessionEnded_ = false;
 };
 
 // The main window, alive for the whole run.

@@ -2,7 +2,7 @@
 # Starts the built pcxconv on a real X display (its own Xvfb) with a fresh configuration, checks
 # the main window's caption, position and size, moves it, leaves through the exit button and checks
 # the settings file that the exit wrote; then starts it again on a file with the automatic save on;
-# last, kills the X server under it, and checks that it still saved its settings and removed its
+# then on a damaged file, and ends it by a signal while it shows the error box; last, kills the X server under it, and checks that it still saved its settings and removed its
 # private temporary directory.
 # Usage: smoke_display.sh PCXCONV
 set -euo pipefail
@@ -88,9 +88,8 @@ start_window() {
   fail "no visible window named \"$kCaption\" within $kWaitSeconds s"
 }
 
-# Clicks the exit button and waits for a clean end.
-exit_through_button() {
-  xdotool mousemove --window "$window" "$kExitButtonX" "$kExitButtonY" sleep 0.2 click 1
+# Waits for a clean end after what $1 says.
+wait_for_end() {
   local status=""
   for ((i = 0; i < kWaitSeconds * 5; i++)); do
     if ! kill -0 "$app_pid" 2>/dev/null; then
@@ -99,9 +98,15 @@ exit_through_button() {
     fi
     sleep 0.2
   done
-  [[ -n $status ]] || fail "pcxconv still runs $kWaitSeconds s after the exit button was clicked"
+  [[ -n $status ]] || fail "pcxconv still runs $kWaitSeconds s after $1"
   app_pid=""
-  [[ $status == 0 ]] || fail "pcxconv ended with status $status"
+  [[ $status == 0 ]] || fail "pcxconv ended with status $status after $1"
+}
+
+# Clicks the exit button and waits for a clean end.
+exit_through_button() {
+  xdotool mousemove --window "$window" "$kExitButtonX" "$kExitButtonY" sleep 0.2 click 1
+  wait_for_end "the exit button was clicked"
 }
 
 start_window
@@ -169,6 +174,20 @@ grep -qxF "Dir=$pictures" "$settings" ||
   fail "the exit saved no Dir=$pictures:
 $(cat "$settings")"
 echo "pcxconv $pictures/x.pcx wrote x.bmp at start and saved its directory at exit"
+
+# A termination signal while the start shows an error box (an 8-bit picture cut short) ends the run,
+# not the box alone: the main event loop does not run yet.
+{ printf '\x04\0\0\0\x02\0\0\0\x02\0\0\0\x00\x01'; } >"$pictures/short.pcx"
+start_window "$pictures/short.pcx"
+for ((i = 0; i < kWaitSeconds * 5; i++)); do
+  xdotool search --onlyvisible --name "^${pcxconv##*/}\$" >/dev/null 2>&1 && break
+  sleep 0.2
+done
+xdotool search --onlyvisible --name "^${pcxconv##*/}\$" >/dev/null 2>&1 ||
+  fail "pcxconv $pictures/short.pcx showed no error box"
+kill -TERM "$app_pid"
+wait_for_end "SIGTERM came during the error box of the start"
+echo "pcxconv ended on SIGTERM while the start showed its error box"
 
 # Last run: the display goes away under the program, as at a logout. With no runtime directory of
 # its own, the picture lives in a private directory under TMPDIR, which must go too.
