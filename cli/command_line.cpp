@@ -68,6 +68,9 @@ const CommandLine::Wording *CommandLine::Named(const std::string &message, std::
 std::string CommandLine::Reworded(const CLI::ParseError &error) const
 {
     const std::string message = error.what();
+    // CLI11 checks the operands before the options it does not know; a mistyped option comes first.
+    if (dynamic_cast<const CLI::RequiredError *>(&error) && !app_.remaining().empty())
+        return "unknown option " + Escaped(app_.remaining().front());
     if (dynamic_cast<const CLI::RequiredError *>(&error))
         return std::string("no ") + operands_ + " given";
     if (dynamic_cast<const CLI::ExtrasError *>(&error)) {

@@ -376,6 +376,7 @@ TEST(Lodpcx2bmp, UsageErrorsExitWithTwoAndPointToHelp)
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no FILE or DIR given"},
         {{"--bogus", "a.pcx"}, "unknown option --bogus"},
+        {{"--bogus"}, "unknown option --bogus"},
         {{"-o", "x.bmp", "a.pcx", "a.pcx"}, "-o names the output of one FILE or DIR only"},
         {{"-o"}, "-o needs a file name"},
         {{"-o", "", "a.pcx"}, "-o needs a file name"},
