@@ -5,11 +5,13 @@ fuzzer works on a few hundred bytes, and the same behind the three bytes that pi
 `archive_edit`. Files found by fuzzing are kept beside them under their own names and are not
 touched here. Run: python3 fuzz/make_archive_corpus.py"""
 
-import os
 import struct
+import sys
 import zlib
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+from make_corpus import write  # noqa: E402
+
 HEADER, SLOT = 92, 32
 
 
@@ -89,14 +91,6 @@ def edit_seeds(seeds):
         for pick_name, pick in picks.items():
             out[f"{pick_name}-{archive_name}"] = pick + seeds[archive_name]
     return out
-
-
-def write(directory, files):
-    path = os.path.join(HERE, "corpus", directory)
-    os.makedirs(path, exist_ok=True)
-    for name, data in files.items():
-        with open(os.path.join(path, name), "wb") as f:
-            f.write(data)
 
 
 if __name__ == "__main__":
