@@ -13,62 +13,62 @@ namespace pcx {
 namespace {
 
 using namespace clitest;
-using test::FrameSpec;
+using test::FrameDesign;
 using test::PatternFrame;
-using test::SpriteSpec;
+using test::SpriteDesign;
 
 // A battle creature: group 0 of three frames, group 3 of two; one frame shared by both, one with a
 // canvas of its own, one sticking out of its canvas, one storing nothing; all four encodings.
-SpriteSpec Creature()
+SpriteDesign Creature()
 {
-    SpriteSpec spec{0x42, 9, 7, test::SpritePalette(), {}, {}};
-    spec.frames = {PatternFrame(0, 9, 7, 1, 1, 5, 4, 1), PatternFrame(1, 11, 6, -2, 0, 8, 6, 2),
+    SpriteDesign design{0x42, 9, 7, test::SpritePalette(), {}, {}};
+    design.frames = {PatternFrame(0, 9, 7, 1, 1, 5, 4, 1), PatternFrame(1, 11, 6, -2, 0, 8, 6, 2),
                    PatternFrame(3, 9, 7, 3, 2, 40, 5, 3), PatternFrame(2, 9, 7, 0, 0, 0, 0, 4)};
-    spec.groups = {{0, {}, {0, 1, 3}}, {3, {}, {2, 1}}};
-    return spec;
+    design.groups = {{0, {}, {0, 1, 3}}, {3, {}, {2, 1}}};
+    return design;
 }
 
-test::Picture Indexed(std::int32_t w, std::int32_t h, Bytes pixels, const SpriteSpec &spec)
+test::Picture Indexed(std::int32_t w, std::int32_t h, Bytes pixels, const SpriteDesign &design)
 {
-    return {w, h, 1, std::move(pixels), spec.palette};
+    return {w, h, 1, std::move(pixels), design.palette};
 }
 
 // Every frame file of a sprite under dir as BMP, each frame on its canvas or as stored.
-std::map<std::string, Bytes> FrameFiles(const SpriteSpec &spec, const std::string &dir, bool crop = false)
+std::map<std::string, Bytes> FrameFiles(const SpriteDesign &design, const std::string &dir, bool crop = false)
 {
     std::map<std::string, Bytes> files;
-    for (const test::GroupSpec &group : spec.groups)
+    for (const test::GroupDesign &group : design.groups)
         for (std::size_t n = 0; n < group.frames.size(); ++n) {
-            const FrameSpec &f = spec.frames[group.frames[n]];
+            const FrameDesign &f = design.frames[group.frames[n]];
             if (crop && f.width * f.height == 0)
                 continue;
             char name[32];
             std::snprintf(name, sizeof name, "/%02u-%03zu.bmp", static_cast<unsigned>(group.id), n);
             files[dir + name] =
-                Expected(crop ? Indexed(f.width, f.height, f.pixels, spec)
-                              : Indexed(f.canvasWidth, f.canvasHeight, test::OnCanvas(f), spec));
+                Expected(crop ? Indexed(f.width, f.height, f.pixels, design)
+                              : Indexed(f.canvasWidth, f.canvasHeight, test::OnCanvas(f), design));
         }
     return files;
 }
 
 // The sheet: a row of cells per group, each cell as large as the largest canvas.
-test::Picture Sheet(const SpriteSpec &spec)
+test::Picture Sheet(const SpriteDesign &design)
 {
     std::int32_t cellW = 0, cellH = 0;
     std::size_t columns = 0;
-    for (const test::GroupSpec &group : spec.groups) {
+    for (const test::GroupDesign &group : design.groups) {
         columns = std::max(columns, group.frames.size());
         for (const std::size_t i : group.frames) {
-            cellW = std::max(cellW, spec.frames[i].canvasWidth);
-            cellH = std::max(cellH, spec.frames[i].canvasHeight);
+            cellW = std::max(cellW, design.frames[i].canvasWidth);
+            cellH = std::max(cellH, design.frames[i].canvasHeight);
         }
     }
     const auto width = static_cast<std::int32_t>(columns) * cellW;
-    test::Picture sheet = Indexed(width, cellH * static_cast<std::int32_t>(spec.groups.size()), {}, spec);
+    test::Picture sheet = Indexed(width, cellH * static_cast<std::int32_t>(design.groups.size()), {}, design);
     sheet.pixels.assign(static_cast<std::size_t>(sheet.width * sheet.height), 0);
-    for (std::size_t g = 0; g < spec.groups.size(); ++g)
-        for (std::size_t n = 0; n < spec.groups[g].frames.size(); ++n) {
-            const FrameSpec &f = spec.frames[spec.groups[g].frames[n]];
+    for (std::size_t g = 0; g < design.groups.size(); ++g)
+        for (std::size_t n = 0; n < design.groups[g].frames.size(); ++n) {
+            const FrameDesign &f = design.frames[design.groups[g].frames[n]];
             const Bytes canvas = test::OnCanvas(f);
             for (std::int32_t y = 0; y < f.canvasHeight; ++y)
                 for (std::int32_t x = 0; x < f.canvasWidth; ++x)
@@ -126,24 +126,24 @@ std::string PillowIndices(const test::Picture &p, std::uint32_t kind, bool opaqu
 TEST(Lodpcx2bmpSprites, PngKeepsTheIndicesAndGivesEachKindItsTransparency)
 {
     // Every index with a meaning of its own, around a stored rectangle on a larger canvas.
-    FrameSpec frame{1, 12, 3, 1, 1, 10, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 0xFF}};
+    FrameDesign frame{1, 12, 3, 1, 1, 10, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 0xFF}};
     for (const std::uint32_t kind : {0x40u, 0x42u, 0x43u, 0x44u, 0x45u}) {
         for (const bool opaque : {false, true}) {
             SCOPED_TRACE(std::to_string(kind) + (opaque ? " opaque" : ""));
             TempDir dir;
-            SpriteSpec spec{kind, 12, 3, test::SpritePalette(), {frame}, {{2, {}, {0}}}};
-            test::WriteFile(dir.file("s.def"), test::MakeSprite(spec).bytes);
+            SpriteDesign design{kind, 12, 3, test::SpritePalette(), {frame}, {{2, {}, {0}}}};
+            test::WriteFile(dir.file("s.def"), test::MakeSprite(design).bytes);
             std::vector<std::string> args = {"-f", "png", "s.def"};
             if (opaque)
                 args.push_back("--opaque");
             const test::ToolRun run = Tool(dir, args);
             EXPECT_EQ(run.status, 0) << run.err;
             const test::ToolRun shown = test::RunTool(PIL_HELPER, dir.path(), {"indices", "s/02-000.png"});
-            EXPECT_EQ(shown.out, PillowIndices(Indexed(12, 3, test::OnCanvas(frame), spec), kind, opaque)) << shown.err;
+            EXPECT_EQ(shown.out, PillowIndices(Indexed(12, 3, test::OnCanvas(frame), design), kind, opaque)) << shown.err;
         }
     }
     TempDir dir;
-    const SpriteSpec creature = Creature();
+    const SpriteDesign creature = Creature();
     test::WriteFile(dir.file("cre.def"), test::MakeSprite(creature).bytes);
     const test::ToolRun run = Tool(dir, {"--sheet", "-f", "png", "cre.def"});
     EXPECT_EQ(run.status, 0) << run.err;
@@ -174,7 +174,7 @@ std::map<std::string, Bytes> Sources()
         .dataReversed = true};
     Bytes bad = sprite;
     bad[test::MakeSprite(Creature()).groupAt[0] + 16 + 3 * 13 + 2] = 0x7F; // group 0's first offset
-    SpriteSpec big{0x43, 1024, 1024, test::SpritePalette(), {PatternFrame(0, 1024, 1024, 0, 0, 1, 1)}, {}};
+    SpriteDesign big{0x43, 1024, 1024, test::SpritePalette(), {PatternFrame(0, 1024, 1024, 0, 0, 1, 1)}, {}};
     big.groups.push_back({0, {}, std::vector<std::size_t>(300, 0)});
     return {{"art.lod", test::MakeLodArchive(art)},
             {"broken.lod", test::MakeLodArchive({.count = 10001})},

@@ -14,10 +14,10 @@ namespace pcx {
 namespace {
 
 using test::Bytes;
-using test::FrameSpec;
-using test::GroupSpec;
+using test::FrameDesign;
+using test::GroupDesign;
 using test::PatternFrame;
-using test::SpriteSpec;
+using test::SpriteDesign;
 
 Sprite Read(const Bytes &bytes, const SpriteLimits &limits = {})
 {
@@ -25,13 +25,13 @@ Sprite Read(const Bytes &bytes, const SpriteLimits &limits = {})
     return ReadSprite(source, limits);
 }
 
-SpriteSpec OneGroup(std::vector<FrameSpec> frames, std::int32_t w = 64, std::int32_t h = 48)
+SpriteDesign OneGroup(std::vector<FrameDesign> frames, std::int32_t w = 64, std::int32_t h = 48)
 {
-    SpriteSpec spec{0x42, w, h, test::SpritePalette(), std::move(frames), {}};
-    spec.groups.push_back({0, {}, {}});
-    for (std::size_t i = 0; i < spec.frames.size(); ++i)
-        spec.groups[0].frames.push_back(i);
-    return spec;
+    SpriteDesign design{0x42, w, h, test::SpritePalette(), std::move(frames), {}};
+    design.groups.push_back({0, {}, {}});
+    for (std::size_t i = 0; i < design.frames.size(); ++i)
+        design.groups[0].frames.push_back(i);
+    return design;
 }
 
 TEST(SpriteFrames, EveryEncodingAndPlacementDecodesToTheIndicesPutIn)
@@ -55,7 +55,7 @@ TEST(SpriteFrames, EveryEncodingAndPlacementDecodesToTheIndicesPutIn)
     for (std::uint32_t encoding = 0; encoding < 4; ++encoding) {
         for (const Placement &p : placements) {
             SCOPED_TRACE(std::string(p.what) + ", encoding " + std::to_string(encoding));
-            const FrameSpec frame = PatternFrame(encoding, p.canvasWidth, p.canvasHeight, p.left, p.top,
+            const FrameDesign frame = PatternFrame(encoding, p.canvasWidth, p.canvasHeight, p.left, p.top,
                                                  p.width, p.height, encoding + 1);
             const Sprite sprite = Read(test::MakeSprite(OneGroup({frame})).bytes);
             ASSERT_EQ(sprite.frames.size(), 1u);
@@ -74,24 +74,24 @@ TEST(SpriteFrames, EveryEncodingAndPlacementDecodesToTheIndicesPutIn)
 
 TEST(SpriteStructure, GroupsShareFramesAndUnusedFramesAreNotRead)
 {
-    SpriteSpec spec{0x43, 64, 32, test::SpritePalette(), {}, {}};
+    SpriteDesign design{0x43, 64, 32, test::SpritePalette(), {}, {}};
     for (std::uint32_t e = 0; e < 3; ++e)
-        spec.frames.push_back(PatternFrame(e + 1, 64, 32, 0, 0, 32, 8, e));
-    spec.frames[1].name = "thirteen.char"; // fills its 13 bytes, no zero after it
-    FrameSpec unused = PatternFrame(1, 64, 32, 0, 0, 32, 8);
+        design.frames.push_back(PatternFrame(e + 1, 64, 32, 0, 0, 32, 8, e));
+    design.frames[1].name = "thirteen.char"; // fills its 13 bytes, no zero after it
+    FrameDesign unused = PatternFrame(1, 64, 32, 0, 0, 32, 8);
     unused.encoding = 9; // would be damage if it were read
-    spec.frames.push_back(unused);
-    spec.groups = {{7, {9, 8, 7, 6, 5, 4, 3, 2}, {0, 1, 2}}, {3, {}, {}}, {2, {}, {2, 1}}};
+    design.frames.push_back(unused);
+    design.groups = {{7, {9, 8, 7, 6, 5, 4, 3, 2}, {0, 1, 2}}, {3, {}, {}}, {2, {}, {2, 1}}};
 
-    const Sprite sprite = Read(test::MakeSprite(spec).bytes);
+    const Sprite sprite = Read(test::MakeSprite(design).bytes);
     EXPECT_EQ(sprite.kind, 0x43u);
     EXPECT_EQ(sprite.canvasWidth, 64);
     EXPECT_EQ(sprite.canvasHeight, 32);
-    EXPECT_TRUE(Bytes(sprite.palette.begin(), sprite.palette.end()) == spec.palette);
+    EXPECT_TRUE(Bytes(sprite.palette.begin(), sprite.palette.end()) == design.palette);
     ASSERT_EQ(sprite.frames.size(), 3u);
     ASSERT_EQ(sprite.groups.size(), 3u);
     EXPECT_EQ(sprite.groups[0].id, 7u);
-    EXPECT_EQ(sprite.groups[0].unknown, spec.groups[0].unknown);
+    EXPECT_EQ(sprite.groups[0].unknown, design.groups[0].unknown);
     EXPECT_TRUE(sprite.groups[1].frames.empty());
     ASSERT_EQ(sprite.groups[2].frames.size(), 2u);
     EXPECT_EQ(sprite.groups[2].frames[0].frame, sprite.groups[0].frames[2].frame);
@@ -99,8 +99,8 @@ TEST(SpriteStructure, GroupsShareFramesAndUnusedFramesAreNotRead)
     EXPECT_EQ(sprite.groups[2].frames[1].name, "thirteen.char");
     for (std::size_t i = 0; i < 3; ++i) {
         const SpriteFrameRef &ref = sprite.groups[0].frames[i];
-        EXPECT_EQ(ref.name, spec.frames[i].name);
-        EXPECT_TRUE(DecodeFrame(sprite, ref.frame, FrameArea::kStored).pixels == spec.frames[i].pixels);
+        EXPECT_EQ(ref.name, design.frames[i].name);
+        EXPECT_TRUE(DecodeFrame(sprite, ref.frame, FrameArea::kStored).pixels == design.frames[i].pixels);
     }
 }
 
@@ -120,11 +120,11 @@ TEST(DamagedSprites, EachFailsNamingWhatIsWrong)
     // Group 0: frames 0 (encoding 1, 20 × 5) and 1 (encoding 2, 20 × 5); group 1: frames 2
     // (encoding 3, 40 × 4, two blocks a row) and 3 (encoding 0, 7 × 3), then frame 1 again, which
     // keeps its first name.
-    SpriteSpec spec{0x42, 64, 48, test::SpritePalette(),
+    SpriteDesign design{0x42, 64, 48, test::SpritePalette(),
                     {PatternFrame(1, 64, 48, 1, 2, 20, 5), PatternFrame(2, 64, 48, 0, 0, 20, 5),
                      PatternFrame(3, 64, 48, 0, 0, 40, 4), PatternFrame(0, 64, 48, 0, 0, 7, 3)},
                     {{0, {}, {0, 1}}, {1, {}, {2, 3, 1}}}};
-    const test::MadeSprite made = test::MakeSprite(spec);
+    const test::MadeSprite made = test::MakeSprite(design);
     const std::size_t group1Offsets = made.groupAt[1] + 16 + 3 * 13;
     auto header = [&](std::size_t frame, std::size_t field) { return made.frameAt[frame] + field; };
     auto data = [&](std::size_t frame) { return made.frameAt[frame] + 32; };

@@ -51,11 +51,11 @@ TEST(SpritePictures, OutputNamesArePaddedAndWidenWhenNeeded)
 TEST(SpriteSheet, EachGroupARowOfCellsAsLargeAsTheLargestCanvas)
 {
     // Canvases of 10 × 6 and 12 × 5 make cells of 12 × 6; the empty group takes no row.
-    test::SpriteSpec spec{0x42, 12, 6, test::SpritePalette(),
+    test::SpriteDesign design{0x42, 12, 6, test::SpritePalette(),
                           {PatternFrame(1, 10, 6, 2, 1, 7, 4, 1), PatternFrame(3, 12, 5, -1, 0, 12, 5, 2),
                            PatternFrame(0, 10, 6, 0, 0, 10, 6, 3)},
                           {{4, {}, {0, 1}}, {5, {}, {}}, {9, {}, {0, 2, 0}}}};
-    const Bytes bytes = test::MakeSprite(spec).bytes;
+    const Bytes bytes = test::MakeSprite(design).bytes;
     MemorySource source(bytes);
     const Sprite sprite = ReadSprite(source);
     const SheetLayout layout = LayOutSheet(sprite);
@@ -78,7 +78,7 @@ TEST(SpriteSheet, EachGroupARowOfCellsAsLargeAsTheLargestCanvas)
         EXPECT_EQ(cell.x, static_cast<std::int32_t>(x));
         EXPECT_EQ(cell.y, y);
         EXPECT_EQ(cell.frame, sprite.groups[group].frames[number].frame);
-        const test::FrameSpec &f = spec.frames[frame];
+        const test::FrameDesign &f = design.frames[frame];
         const Bytes canvas = test::OnCanvas(f);
         for (std::int32_t r = 0; r < f.canvasHeight; ++r)
             for (std::int32_t c = 0; c < f.canvasWidth; ++c)
@@ -105,10 +105,10 @@ TEST(SpriteSheet, EachGroupARowOfCellsAsLargeAsTheLargestCanvas)
 TEST(SpriteSheet, TooLargeASheetIsRefused)
 {
     // Two frames of 16384 × 16384 side by side: twice the most a sheet may have.
-    test::SpriteSpec spec{0x42, 16384, 16384, test::SpritePalette(),
+    test::SpriteDesign design{0x42, 16384, 16384, test::SpritePalette(),
                           {PatternFrame(1, 16384, 16384, 0, 0, 1, 1), PatternFrame(1, 16384, 16384, 0, 0, 1, 1)},
                           {{0, {}, {0, 1}}}};
-    const Bytes bytes = test::MakeSprite(spec).bytes;
+    const Bytes bytes = test::MakeSprite(design).bytes;
     MemorySource source(bytes);
     const Sprite sprite = ReadSprite(source, SpriteLimits{.canvasFloorPixels = std::uint64_t{1} << 28});
     EXPECT_THROW((void)LayOutSheet(sprite), Error);

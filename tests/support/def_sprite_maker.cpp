@@ -110,44 +110,44 @@ Bytes EncodeFrame(std::uint32_t encoding, std::int32_t width, std::int32_t heigh
     return out;
 }
 
-MadeSprite MakeSprite(const SpriteSpec &spec)
+MadeSprite MakeSprite(const SpriteDesign &design)
 {
     MadeSprite made;
     Bytes &out = made.bytes;
-    Put32(out, spec.kind);
-    Put32(out, static_cast<std::uint32_t>(spec.canvasWidth));
-    Put32(out, static_cast<std::uint32_t>(spec.canvasHeight));
-    Put32(out, static_cast<std::uint32_t>(spec.groups.size()));
-    Bytes palette = spec.palette;
+    Put32(out, design.kind);
+    Put32(out, static_cast<std::uint32_t>(design.canvasWidth));
+    Put32(out, static_cast<std::uint32_t>(design.canvasHeight));
+    Put32(out, static_cast<std::uint32_t>(design.groups.size()));
+    Bytes palette = design.palette;
     palette.resize(768);
     out.insert(out.end(), palette.begin(), palette.end());
 
     // The frames' place is known once the tables' size is.
     std::size_t at = out.size();
-    for (const GroupSpec &g : spec.groups)
+    for (const GroupDesign &g : design.groups)
         at += 16 + 17 * g.frames.size();
     std::vector<Bytes> data;
-    for (const FrameSpec &f : spec.frames) {
+    for (const FrameDesign &f : design.frames) {
         data.push_back(EncodeFrame(f.encoding, f.width, f.height, f.pixels));
         made.frameAt.push_back(at);
         at += 32 + data.back().size();
     }
 
-    for (const GroupSpec &g : spec.groups) {
+    for (const GroupDesign &g : design.groups) {
         made.groupAt.push_back(out.size());
         Put32(out, g.id);
         Put32(out, static_cast<std::uint32_t>(g.frames.size()));
         out.insert(out.end(), g.unknown.begin(), g.unknown.end());
         for (const std::size_t f : g.frames) {
-            std::string name = spec.frames.at(f).name;
+            std::string name = design.frames.at(f).name;
             name.resize(13, '\0');
             out.insert(out.end(), name.begin(), name.end());
         }
         for (const std::size_t f : g.frames)
             Put32(out, static_cast<std::uint32_t>(made.frameAt.at(f)));
     }
-    for (std::size_t i = 0; i < spec.frames.size(); ++i) {
-        const FrameSpec &f = spec.frames[i];
+    for (std::size_t i = 0; i < design.frames.size(); ++i) {
+        const FrameDesign &f = design.frames[i];
         for (const std::uint32_t field :
              {static_cast<std::uint32_t>(data[i].size()), f.encoding, static_cast<std::uint32_t>(f.canvasWidth),
               static_cast<std::uint32_t>(f.canvasHeight), static_cast<std::uint32_t>(f.width),
@@ -159,7 +159,7 @@ MadeSprite MakeSprite(const SpriteSpec &spec)
     return made;
 }
 
-Bytes OnCanvas(const FrameSpec &f)
+Bytes OnCanvas(const FrameDesign &f)
 {
     Bytes canvas(static_cast<std::size_t>(f.canvasWidth) * static_cast<std::size_t>(f.canvasHeight), 0);
     for (std::int32_t y = 0; y < f.height; ++y)
@@ -181,14 +181,14 @@ Bytes SpritePalette()
     return palette;
 }
 
-FrameSpec PatternFrame(std::uint32_t encoding, std::int32_t canvasWidth, std::int32_t canvasHeight,
+FrameDesign PatternFrame(std::uint32_t encoding, std::int32_t canvasWidth, std::int32_t canvasHeight,
                        std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
                        unsigned seed)
 {
     // Runs of the lengths where the encodings split them, of each sort: the background, shadow
     // indices, one bright index repeated, bright indices that change every pixel, and 0xFF.
     static constexpr std::size_t kLengths[] = {1, 32, 2, 33, 31, 256, 1, 257, 64, 3, 1, 5};
-    FrameSpec f{encoding, canvasWidth, canvasHeight, left, top, width, height, {}, std::to_string(seed)};
+    FrameDesign f{encoding, canvasWidth, canvasHeight, left, top, width, height, {}, std::to_string(seed)};
     f.name += ".pcx";
     unsigned step = seed;
     for (std::int32_t y = 0; y < height; ++y) {

@@ -13,7 +13,7 @@
 
 namespace pcx::test {
 
-struct FrameSpec {
+struct FrameDesign {
     std::uint32_t encoding = 0;
     std::int32_t canvasWidth = 0;
     std::int32_t canvasHeight = 0;
@@ -25,20 +25,20 @@ struct FrameSpec {
     std::string name = "frame.pcx";
 };
 
-struct GroupSpec {
+struct GroupDesign {
     std::uint32_t id = 0;
     std::array<std::uint8_t, 8> unknown{1, 2, 3, 4, 5, 6, 7, 8};
-    std::vector<std::size_t> frames; // indices into SpriteSpec::frames; an index twice shares a frame
+    std::vector<std::size_t> frames; // indices into SpriteDesign::frames; an index twice shares a frame
 };
 
-struct SpriteSpec {
+struct SpriteDesign {
     std::uint32_t kind = 0x42;
     std::int32_t canvasWidth = 0;
     std::int32_t canvasHeight = 0;
     Bytes palette; // 768 bytes
     // Written in this order after the groups' tables; a frame no group names is an unused one.
-    std::vector<FrameSpec> frames;
-    std::vector<GroupSpec> groups;
+    std::vector<FrameDesign> frames;
+    std::vector<GroupDesign> groups;
 };
 
 struct MadeSprite {
@@ -47,7 +47,7 @@ struct MadeSprite {
     std::vector<std::size_t> frameAt; // where each frame's header starts (its data 32 bytes on)
 };
 
-MadeSprite MakeSprite(const SpriteSpec &spec);
+MadeSprite MakeSprite(const SpriteDesign &design);
 
 // A frame's data alone in one of the four encodings. Encoding 1 repeats any index but 0xFF that
 // repeats or is below 8 and writes the rest raw; 2 and 3 repeat indices 0 to 6 and write the rest raw;
@@ -56,14 +56,14 @@ MadeSprite MakeSprite(const SpriteSpec &spec);
 Bytes EncodeFrame(std::uint32_t encoding, std::int32_t width, std::int32_t height, const Bytes &pixels);
 
 // The frame on its canvas: index 0 around the stored rectangle, whatever of it lies outside cut off.
-Bytes OnCanvas(const FrameSpec &frame);
+Bytes OnCanvas(const FrameDesign &frame);
 
 // A palette whose every byte differs from its neighbours'.
 Bytes SpritePalette();
 
 // A frame of the given encoding with its rectangle at (left, top) filled from a pattern that has
 // runs of every kind the encodings know.
-FrameSpec PatternFrame(std::uint32_t encoding, std::int32_t canvasWidth, std::int32_t canvasHeight,
+FrameDesign PatternFrame(std::uint32_t encoding, std::int32_t canvasWidth, std::int32_t canvasHeight,
                        std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
                        unsigned seed = 1);
 

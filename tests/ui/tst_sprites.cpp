@@ -43,7 +43,7 @@ private:
     }
 
     // A canvas wider than the preview box; the first group plays three frames, the second shares one.
-    const pcx::test::SpriteSpec sprite_{
+    const pcx::test::SpriteDesign sprite_{
         0x42, 250, 20, pcx::test::SpritePalette(),
         {PatternFrame(0, 250, 20, 3, 2, 30, 10, 1), PatternFrame(1, 250, 20, -4, 0, 60, 20, 2),
          PatternFrame(2, 250, 20, 200, 15, 60, 9, 3)},

@@ -184,10 +184,10 @@ void WriteArchive(const QString &path, std::vector<pcx::test::MadeEntry> entries
     pcx::test::WriteFile(Native(path), pcx::test::MakeLodArchive(archive));
 }
 
-QByteArray FrameBmp(const pcx::test::SpriteSpec &sprite, std::size_t frame)
+QByteArray FrameBmp(const pcx::test::SpriteDesign &sprite, std::size_t frame)
 {
-    const pcx::test::FrameSpec &spec = sprite.frames.at(frame);
-    return ExpectedBmp({spec.canvasWidth, spec.canvasHeight, 1, pcx::test::OnCanvas(spec), sprite.palette});
+    const pcx::test::FrameDesign &design = sprite.frames.at(frame);
+    return ExpectedBmp({design.canvasWidth, design.canvasHeight, 1, pcx::test::OnCanvas(design), sprite.palette});
 }
 
 namespace {

@@ -135,7 +135,7 @@ QByteArray WriteLod(const QString &path, const pcx::test::Picture &picture);
 void WriteArchive(const QString &path, std::vector<pcx::test::MadeEntry> entries,
                   std::optional<std::uint32_t> count = {});
 // The BMP of the frame's canvas, as the converter writes a sprite's frame.
-[[nodiscard]] QByteArray FrameBmp(const pcx::test::SpriteSpec &sprite, std::size_t frame);
+[[nodiscard]] QByteArray FrameBmp(const pcx::test::SpriteDesign &sprite, std::size_t frame);
 
 // User actions on Form1's controls.
 bool ClickFile(const QString &name);             // a mouse click on the file list's item
