@@ -80,7 +80,7 @@ void CheckColoursKept(const pcx::RasterPicture &picture, const std::string &name
         throw pcx::Error("an 8-bit picture keeps its colours only in a file named .pcx").About(name);
 }
 
-Outcome Convert(const std::string &input, Output &output)
+Outcome Convert(const std::string &input, Output &output, unsigned)
 {
     const pcx::RasterPicture picture = ReadPicture(input);
     output.Open();

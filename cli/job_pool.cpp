@@ -23,13 +23,13 @@ namespace {
 // More threads than files, or than a machine could use, would only cost memory.
 constexpr std::size_t kMostThreads = 256;
 
-Outcome RunJob(const Job &job, const BatchOptions &options, const Converter &convert)
+Outcome RunJob(const Job &job, const BatchOptions &options, const Converter &convert, unsigned worker)
 {
     return Guarded(job, [&] {
         if (options.noClobber && IsTaken(job.output))
             return Exists(job.output);
         Output output(job.output, options.outputDir.has_value(), options.noClobber);
-        Outcome outcome = convert(job.input, output);
+        Outcome outcome = convert(job.input, output, worker);
         if (outcome.kind == Outcome::Kind::kConverted && !output.Commit())
             return Exists(job.output);
         return outcome;
@@ -74,7 +74,7 @@ int RunBatch(const char *tool, const std::vector<Job> &jobs, const BatchOptions 
              const char *verb)
 {
     return RunJobs(
-        tool, jobs, options, [&](std::size_t job, unsigned) { return RunJob(jobs[job], options, convert); }, verb);
+        tool, jobs, options, [&](std::size_t job, unsigned worker) { return RunJob(jobs[job], options, convert, worker); }, verb);
 }
 
 int RunJobs(const char *tool, const std::vector<Job> &jobs, const BatchOptions &options, const JobRunner &run,

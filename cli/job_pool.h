@@ -24,9 +24,9 @@ struct Outcome {
     std::vector<std::string> notes; // whole messages printed before the outcome's, whatever -v
 };
 
-// Converts input into output, which makes its file at the first write. Returns kConverted, or
-// kSkipped with the reason; a failure is thrown as a pcx::Error.
-using Converter = std::function<Outcome(const std::string &input, Output &output)>;
+// Converts input into output, which makes its file at the first write, on the numbered worker (see
+// JobRunner). Returns kConverted, or kSkipped with the reason; a failure is thrown as a pcx::Error.
+using Converter = std::function<Outcome(const std::string &input, Output &output, unsigned worker)>;
 
 // Runs the jobs (in parallel when asked), prints each file's messages in input order and the
 // summary line, and returns the exit status. A stop signal ends the run, and the process, by it.

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <unordered_map>
 #include <unordered_set>
@@ -23,45 +22,21 @@ namespace pcx::cli {
 
 namespace {
 
-// What a packed entry is unpacked with: libdeflate's state and a buffer as large as the largest
-// entry so far, lent to one job at a time, so that no buffer is made (and its pages taken) anew for
-// each entry.
-class Unpackers {
-public:
-    struct Unpacker {
-        Inflater inflater;
-        std::unique_ptr<std::uint8_t[]> buffer;
-        std::size_t capacity = 0;
+// What a worker unpacks packed entries with: libdeflate's state and a buffer as large as the largest
+// entry so far, so that no buffer is made (and its pages taken) anew for each entry.
+struct Unpacker {
+    Inflater inflater;
+    std::unique_ptr<std::uint8_t[]> buffer;
+    std::size_t capacity = 0;
 
-        std::span<std::uint8_t> Room(std::size_t size)
-        {
-            if (size > capacity) {
-                buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-                capacity = size;
-            }
-            return {buffer.get(), size};
+    std::span<std::uint8_t> Room(std::size_t size)
+    {
+        if (size > capacity) {
+            buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+            capacity = size;
         }
-    };
-
-    std::unique_ptr<Unpacker> Lend()
-    {
-        const std::lock_guard lock(mutex_);
-        if (free_.empty())
-            return std::make_unique<Unpacker>();
-        std::unique_ptr<Unpacker> unpacker = std::move(free_.back());
-        free_.pop_back();
-        return unpacker;
+        return {buffer.get(), size};
     }
-
-    void GiveBack(std::unique_ptr<Unpacker> unpacker)
-    {
-        const std::lock_guard lock(mutex_);
-        free_.push_back(std::move(unpacker));
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<Unpacker>> free_;
 };
 
 std::string EntryInput(const std::string &archive, std::string_view name)
@@ -174,20 +149,19 @@ int Extract(const char *tool, const std::string &archive, const std::vector<std:
 
     const LodArchive &lod = opened.archive();
     FileSource &source = opened.source();
-    Unpackers unpackers;
-    const auto extract = [&](const std::string &input, Output &output) {
+    std::vector<Unpacker> unpackers(WorkerCount(options, jobs.size()));
+    const auto extract = [&](const std::string &input, Output &output, unsigned worker) {
         const std::size_t index = indexOf.at(input);
         const LodEntry &entry = lod.Checked(index);
         if (!entry.packed()) {
             output.Expect(entry.size);
             output.WriteFrom(source, entry.offset, entry.size);
         } else {
-            std::unique_ptr<Unpackers::Unpacker> unpacker = unpackers.Lend();
-            const std::span<std::uint8_t> bytes = unpacker->Room(entry.size);
-            lod.UnpackInto(index, bytes, unpacker->inflater);
+            Unpacker &unpacker = unpackers[worker];
+            const std::span<std::uint8_t> bytes = unpacker.Room(entry.size);
+            lod.UnpackInto(index, bytes, unpacker.inflater);
             output.Expect(entry.size);
             output.Write(bytes);
-            unpackers.GiveBack(std::move(unpacker));
         }
         return Outcome{Outcome::Kind::kConverted, {}};
     };
