@@ -190,8 +190,7 @@ private:
             }
         }
         if (change_.level == 0 && known && keptSize_ + most > lod::kMaxArchiveSize) {
-            Fail(kAboutArchive, Error("the archive would pass 4 GiB, which its 32-bit offsets cannot address")
-                                    .About(change_.archive));
+            Fail(kAboutArchive, Error(lod::kPastMaxArchiveSize).About(change_.archive));
             return false;
         }
         return true;

@@ -45,7 +45,7 @@ EntryError TooLarge(std::string_view name, std::uint64_t size)
 
 EntryError PastFourGiB(std::string_view name)
 {
-    return EntryError(name, "the archive would pass 4 GiB, which its 32-bit offsets cannot address");
+    return EntryError(name, lod::kPastMaxArchiveSize);
 }
 
 } // namespace

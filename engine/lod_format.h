@@ -37,6 +37,8 @@ inline constexpr std::size_t kMaxNameLength = kNameFieldSize - 1; // the zero by
 inline constexpr std::uint32_t kMaxEntrySize = std::uint32_t{1} << 30; // 1 GiB, so memory stays bounded
 // Offsets are 32-bit: every byte of an archive written here lies below 4 GiB.
 inline constexpr std::uint64_t kMaxArchiveSize = 0xFFFFFFFFu;
+inline constexpr const char *kPastMaxArchiveSize =
+    "the archive would pass 4 GiB, which its 32-bit offsets cannot address";
 // Deflate codes at most 258 bytes in 2 bits, so a stream never unpacks to more than 1,032 times its
 // size; a declared size beyond that is refused before anything is allocated for it.
 inline constexpr std::uint64_t kMaxExpansion = 1032;
