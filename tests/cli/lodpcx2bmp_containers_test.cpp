@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
 #include <sstream>
 
 namespace pcx {
@@ -87,22 +88,16 @@ std::map<std::string, Bytes> With(std::map<std::string, Bytes> files, const std:
     return files;
 }
 
-// The alpha the format gives each index of a kind.
+// The alpha the format gives each index of a kind: its shadow and clear indices, all else opaque.
 std::uint8_t Alpha(std::uint32_t kind, std::uint8_t index)
 {
-    if (index == 0)
-        return 0;
-    if (kind == 0x42 && (index == 1 || index == 7))
-        return 64;
-    if (kind == 0x42 && (index == 4 || index == 6))
-        return 128;
-    if (kind == 0x42 && index == 5)
-        return 0;
-    if ((kind == 0x43 || kind == 0x44) && index == 1)
-        return 64;
-    if ((kind == 0x43 || kind == 0x44) && index == 4)
-        return 128;
-    return 255;
+    constexpr std::uint8_t kCreature[] = {0, 64, 255, 255, 128, 0, 128, 64}; // 0x42
+    constexpr std::uint8_t kShadowed[] = {0, 64, 255, 255, 128};              // 0x43, 0x44
+    if (kind == 0x42 && index < std::size(kCreature))
+        return kCreature[index];
+    if ((kind == 0x43 || kind == 0x44) && index < std::size(kShadowed))
+        return kShadowed[index];
+    return index == 0 ? 0 : 255;
 }
 
 std::string Hex(const Bytes &bytes)
