@@ -3,14 +3,19 @@
 
 #include "engine/byte_io.h"
 #include "engine/errors.h"
+#include "engine/named_source.h"
 #include "engine/raster.h"
 
 #include <algorithm>
+#include <memory>
 
-pcx::Sprite ReadSpriteNamed(pcx::ByteSource &source, const std::string &name)
+std::optional<pcx::Sprite> ReadSpriteAt(const std::string &name)
 {
+    const std::unique_ptr<pcx::ByteSource> source = pcx::OpenSource(name);
+    if (pcx::Recognise(*source) != pcx::PictureKind::kSprite)
+        return std::nullopt;
     try {
-        return pcx::ReadSprite(source);
+        return pcx::ReadSprite(*source);
     } catch (const pcx::Error &e) {
         throw pcx::Error(name + ": " + e.what());
     }

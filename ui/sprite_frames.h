@@ -6,15 +6,13 @@
 #include "engine/def_sprite.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
-namespace pcx {
-class ByteSource;
-}
-
-// Reads and checks the whole sprite; "NAME: damaged sprite: REASON" when it is damaged.
-[[nodiscard]] pcx::Sprite ReadSpriteNamed(pcx::ByteSource &source, const std::string &name);
+// The sprite at name (a file or ARCHIVE/ENTRY), read and checked whole; nothing when the file is no
+// sprite, "NAME: damaged sprite: REASON" when it is a damaged one.
+[[nodiscard]] std::optional<pcx::Sprite> ReadSpriteAt(const std::string &name);
 
 class SpriteFrames {
 public:

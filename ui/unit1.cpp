@@ -266,10 +266,10 @@ void TForm1::FileListBox1Change()
 
 bool TForm1::PreviewSprite(const std::string &source)
 {
-    const std::unique_ptr<pcx::ByteSource> input = pcx::OpenSource(source);
-    if (pcx::Recognise(*input) != pcx::PictureKind::kSprite)
+    std::optional<pcx::Sprite> sprite = ReadSpriteAt(source);
+    if (!sprite)
         return false;
-    const auto frames = std::make_shared<const SpriteFrames>(ReadSpriteNamed(*input, source));
+    const auto frames = std::make_shared<const SpriteFrames>(std::move(*sprite));
     Form2->ShowPicture(frames->Picture(0));
     // The canvas is the picture: the record's numbers are the sprite's header, not a LOD PCX's.
     ShowPreview(source, Form2->picture().width(), Form2->picture().height());
@@ -382,13 +382,12 @@ void TForm1::ToolButton3Click()
 // sprite either is passed over, as the batch passes over any other.
 void TForm1::ConvertSprite(const std::string &source)
 {
-    const std::unique_ptr<pcx::ByteSource> input = pcx::OpenSource(source);
-    if (pcx::Recognise(*input) != pcx::PictureKind::kSprite)
+    const std::optional<pcx::Sprite> sprite = ReadSpriteAt(source);
+    if (!sprite)
         return;
-    const pcx::Sprite sprite = ReadSpriteNamed(*input, source);
     pcx::CurrentFileRecord &rec = record();
     rec.setProgress(0);
-    pcx::WriteFramesAsBmp(sprite, pcx::FramesDirectoryForSource(source), [&](std::size_t done, std::size_t total) {
+    pcx::WriteFramesAsBmp(*sprite, pcx::FramesDirectoryForSource(source), [&](std::size_t done, std::size_t total) {
         rec.setProgress(static_cast<int>(done * 100 / total));
     });
 }
