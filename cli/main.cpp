@@ -18,7 +18,6 @@
 #include "png_io.h"
 #include "sprite_outputs.h"
 
-#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -107,13 +106,6 @@ private:
     ByteSource *source_ = nullptr;
 };
 
-std::string Hex(std::uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
-
 // The --info line: name, width, height, data size and kind of a picture; name, canvas, file size,
 // "sprite", its kind's number and name, groups and frames of a sprite.
 std::string InfoLine(const Job &job, Inflater &inflater)
@@ -136,7 +128,7 @@ std::string InfoLine(const Job &job, Inflater &inflater)
         field(sprite.canvasHeight);
         field(sprite.file.size());
         field("sprite");
-        field(Hex(sprite.kind));
+        field(SpriteKindNumber(sprite.kind));
         field(std::string(SpriteKindName(sprite.kind)));
         field(sprite.groups.size());
         field(frames);

@@ -73,13 +73,6 @@ std::string Dimensions(std::int64_t w, std::int64_t h)
     return std::to_string(w) + " × " + std::to_string(h);
 }
 
-std::string Hex(std::uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
-
 std::string FrameName(const SpriteGroup &group, std::size_t number)
 {
     return "frame " + std::to_string(number) + " of group " + std::to_string(group.id);
@@ -117,7 +110,7 @@ private:
             return Damaged("the file ends inside its header");
         sprite_.kind = Get32(&bytes_[kOffKind]);
         if (sprite_.kind < kSpriteKindFirst || sprite_.kind > kSpriteKindLast)
-            return Damaged("its kind " + Hex(sprite_.kind) + " is unknown");
+            return Damaged("its kind " + SpriteKindNumber(sprite_.kind) + " is unknown");
         sprite_.canvasWidth = GetSigned32(&bytes_[kOffCanvasWidth]);
         sprite_.canvasHeight = GetSigned32(&bytes_[kOffCanvasHeight]);
         std::memcpy(sprite_.palette.data(), &bytes_[kOffPalette], kSpritePaletteSize);
@@ -266,6 +259,13 @@ private:
 };
 
 } // namespace
+
+std::string SpriteKindNumber(std::uint32_t kind)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", kind);
+    return text;
+}
 
 bool LooksLikeSprite(std::span<const std::uint8_t> start)
 {

@@ -25,6 +25,8 @@ inline constexpr std::uint32_t kSpriteKindLast = 0x49;  // the highest kind the 
 inline constexpr std::uint32_t kSpriteKindCreature = 0x42;
 inline constexpr std::uint32_t kSpriteKindMapObject = 0x43;
 inline constexpr std::uint32_t kSpriteKindHero = 0x44;
+// A kind as messages and --info write it, "0x42".
+[[nodiscard]] std::string SpriteKindNumber(std::uint32_t kind);
 
 // What a file is. A file that passes the LOD PCX tests stays a LOD PCX; one that starts with a
 // sprite's kind (a 32-bit 0x40 to 0x49: "@" to "I" and three zero bytes, which neither text nor a
