@@ -74,15 +74,16 @@ std::vector<Job> PlanExtraction(OpenedArchive &opened, const std::string &archiv
     ::fstat(opened.file().descriptor(), &archiveFile);
     std::vector<Job> jobs;
     std::unordered_set<std::size_t> chosen;
-    std::unordered_map<std::string, std::string> first; // folded name -> the entry extracted by it
+    const std::vector<std::size_t> found = lod.FoundByName();
     const auto extract = [&](std::size_t index) {
         const LodEntry &entry = lod.entries()[index];
         Job job{EntryInput(archive, entry.name()), directory + "/" + std::string(entry.name()), {}};
         if (NameDamaged(entry)) {
             job.output.clear();
             job.error = Damaged(lod, index, job.input);
-        } else if (const auto [taken, fresh] = first.try_emplace(lod::FoldedName(entry.name()), job.input); !fresh) {
-            job.error = ShadowedEntry("not extracted", job.input, taken->second);
+        } else if (found[index] != index) {
+            const std::string first = EntryInput(archive, lod.entries()[found[index]].name());
+            job.error = ShadowedEntry("not extracted", job.input, first);
         } else if (IsTheArchive(job.output, entry.name(), archive, archiveFile)) {
             job.error = Error("its output " + Escaped(job.output) + " would replace the archive itself").About(job.input);
         } else {

@@ -1,7 +1,6 @@
 // Planning a run.
 #include "plan.h"
 
-#include "engine/lod_format.h"
 #include "engine/named_source.h"
 #include "messages.h"
 #include "output.h"
@@ -10,7 +9,6 @@
 #include <filesystem>
 #include <map>
 #include <ranges>
-#include <unordered_map>
 #include <utility>
 
 #include <fnmatch.h>
@@ -191,13 +189,11 @@ void AddEntries(const std::shared_ptr<const OpenArchive> &archive, const std::st
     std::ranges::sort(matching, [&](std::size_t a, std::size_t b) {
         return EntryBefore(entries[a].name(), entries[b].name());
     });
-    std::unordered_map<std::string, std::size_t> found; // folded name -> the entry the archive finds by it
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        found.try_emplace(lod::FoldedName(entries[i].name()), i);
+    const std::vector<std::size_t> found = archive->archive().FoundByName();
     const std::string outputDir = options.outputDir.value_or(DirectoryNamedAfter(given));
     for (const std::size_t i : matching) {
         jobs.push_back(EntryJob(archive, given, i, outputDir, options, namer));
-        if (const std::size_t first = found.at(lod::FoldedName(entries[i].name())); first != i && !jobs.back().error)
+        if (const std::size_t first = found[i]; first != i && !jobs.back().error)
             jobs.back().error = ShadowedEntry("not converted", jobs.back().input,
                                               given + "/" + std::string(entries[first].name()));
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace pcx {
 
@@ -158,6 +159,15 @@ std::optional<std::size_t> LodArchive::Find(std::string_view name) const
     if (found == entries_.end())
         return std::nullopt;
     return static_cast<std::size_t>(found - entries_.begin());
+}
+
+std::vector<std::size_t> LodArchive::FoundByName() const
+{
+    std::unordered_map<std::string, std::size_t> first; // folded name -> its first entry
+    std::vector<std::size_t> found(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        found[i] = first.try_emplace(lod::FoldedName(entries_[i].name()), i).first->second;
+    return found;
 }
 
 std::string LodArchive::FaultText(std::size_t index) const

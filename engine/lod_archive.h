@@ -119,6 +119,9 @@ public:
     // The first entry in directory order whose name matches, letter case ignored: of two entries
     // whose names differ only in case, the first wins.
     [[nodiscard]] std::optional<std::size_t> Find(std::string_view name) const;
+    // For each entry, the one Find gives for its name: itself, or the earlier entry whose name differs
+    // from its own only in letter case, which makes it unreachable by name.
+    [[nodiscard]] std::vector<std::size_t> FoundByName() const;
 
     // Each of these throws EntryError "damaged entry: REASON" when the entry is damaged.
     // The entry, once its directory fields are found sound.

@@ -17,7 +17,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -174,11 +173,11 @@ QStringList ListedEntries(const QString &archivePath)
     QStringList names;
     WithArchive(archivePath, [&](const pcx::LodArchive &archive) {
         // Names are looked up without regard to case: of two that differ only in it, the first wins.
-        std::unordered_set<std::string> seen;
-        for (const pcx::LodEntry &entry : archive.entries()) {
+        const std::vector<std::size_t> found = archive.FoundByName();
+        for (std::size_t i = 0; i < found.size(); ++i) {
             using Fault = pcx::LodEntry::Fault;
-            const bool first = seen.insert(pcx::lod::FoldedName(entry.name())).second;
-            if (!first || entry.fault == Fault::kNameUnended || entry.fault == Fault::kBadName)
+            const pcx::LodEntry &entry = archive.entries()[i];
+            if (found[i] != i || entry.fault == Fault::kNameUnended || entry.fault == Fault::kBadName)
                 continue;
             const QByteArray bytes(entry.name().data(), static_cast<qsizetype>(entry.name().size()));
             const QString name = QFile::decodeName(bytes);
