@@ -16,18 +16,15 @@ class ArchivesTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { PrepareApplication(); }
     void init()
     {
-        begin(false);
-        dir_ = session_->makeDir(QStringLiteral("data"));
+        begin(false, QStringLiteral("data"));
         QVERIFY(QDir(dir_).mkdir(QStringLiteral("maps")));
         // Mixed case, packed and stored, and a text among the pictures; a .lod without the magic.
         WriteArchive(file("Art.LOD"), {Entry("b.pcx", LodPcx(b_)), Entry("A.PCX", LodPcx(a_), pcx::test::Packing::kStored),
                                        Entry("readme.txt", {'h', 'i'})});
         pcx::test::WriteFile(Native(file("plain.lod")), {'n', 'o'});
     }
-    void cleanup() { end(); }
 
     void listedOpenedAndPreviewed();
     void batchConvertsEntriesUpToDamage();
@@ -37,23 +34,16 @@ private slots:
     void damagedArchiveRefused();
 
 private:
-    [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
-    void start(const QList<std::pair<pcx::Setting, QString>> &settings)
-    {
-        session_->writeDefaultsWith(settings);
-        windows_ = std::make_unique<Windows>();
-    }
     static DirectoryListBox *dirList() { return Control<DirectoryListBox>(Form1, "DirectoryListBox1"); }
 
     const pcx::test::Picture a_ = pcx::test::Pattern(3, 2, 1);
     const pcx::test::Picture b_ = pcx::test::Pattern(7, 5, 1, 4);
-    QString dir_;
 };
 
 void ArchivesTest::listedOpenedAndPreviewed()
 {
-    start({{pcx::Setting::AutoSave, "1"}});
-    dirList()->setDirectory(dir_);
+    startWith({{pcx::Setting::AutoSave, "1"}});
+    enter();
     const int below = dirList()->currentEntryRow() + 1;
     QCOMPARE(dirList()->count(), below + 2);
     QCOMPARE(dirList()->itemPath(below), file("Art.LOD"));
@@ -93,7 +83,7 @@ void ArchivesTest::batchConvertsEntriesUpToDamage()
     damaged.size = 9;
     WriteArchive(file("Art.LOD"), {Entry("b.pcx", LodPcx(b_)), Entry("A.PCX", LodPcx(a_)), damaged,
                                    Entry("c.pcx", LodPcx(a_))});
-    start({{pcx::Setting::Dir, file("Art.LOD")}});
+    startWith({{pcx::Setting::Dir, file("Art.LOD")}});
     boxes_->queue(QStringLiteral("&Yes"));
     Click(Control<QToolButton>(Form1, "ToolButton3"));
 
@@ -121,7 +111,7 @@ void ArchivesTest::opened()
 {
     QFETCH(QString, how);
     QFETCH(QString, path);
-    start({{pcx::Setting::AutoSave, "1"}, {pcx::Setting::Dir, how == "Dir" ? file(path) : session_->home()}});
+    startWith({{pcx::Setting::AutoSave, "1"}, {pcx::Setting::Dir, how == "Dir" ? file(path) : session_->home()}});
     if (how == "argument")
         pcx::ui::RunGuarded([&] { Form1->OpenPath(file(path)); });
     else if (how == "drop")
@@ -148,7 +138,7 @@ void ArchivesTest::damagedArchiveRefused()
 {
     QFETCH(QString, how);
     WriteArchive(file("bad.lod"), {Entry("a.pcx", LodPcx(a_))}, 10001);
-    start({{pcx::Setting::Dir, how == "Dir" ? file("bad.lod") : dir_}});
+    startWith({{pcx::Setting::Dir, how == "Dir" ? file("bad.lod") : dir_}});
     if (how == "click")
         QVERIFY(ClickDirectory(file("bad.lod")));
     else if (how != "Dir")

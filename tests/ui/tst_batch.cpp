@@ -22,13 +22,7 @@ class BatchTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { PrepareApplication(); }
-    void init()
-    {
-        begin();
-        dir_ = session_->makeDir(QStringLiteral("batch"));
-    }
-    void cleanup() { end(); }
+    void init() { begin(true, QStringLiteral("batch")); }
 
     void questionBox();
     void notYesChangesNothing_data();
@@ -38,15 +32,12 @@ private slots:
     void emptyListOnlyAsks();
 
 private:
-    [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
     [[nodiscard]] QStringList filesOnDisk() const { return QDir(dir_).entryList(QDir::Files, QDir::Name); }
-
-    QString dir_;
 };
 
 void BatchTest::questionBox()
 {
-    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
+    enter();
     boxes_->queue(kNo);
     Click(Control<QToolButton>(Form1, "ToolButton3"));
     QCOMPARE(boxes_->boxes().size(), 1);
@@ -71,7 +62,7 @@ void BatchTest::notYesChangesNothing()
     QFETCH(QString, answer);
     WriteLod(file(QStringLiteral("a.pcx")), Pattern(3, 2, 1));
     WriteLod(file(QStringLiteral("b.pcx")), Pattern(4, 4, 1));
-    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
+    enter();
     QVERIFY(ClickFile(QStringLiteral("b.pcx")));
     const QStringList panels = Panels();
     const QString edit3 = Control<QLineEdit>(Form1, "Edit3")->text();
@@ -92,7 +83,7 @@ void BatchTest::yesConvertsEveryListedFile()
     WriteBytes(file(QStringLiteral("c.txt")), Bytes(pcx::test::LodHeader(5, 7, 9)) + QByteArray(8, 'q'));
     WriteLod(file(QStringLiteral("x.bmp")), Pattern(2, 2, 1));
     const QByteArray ownSource = FileBytes(file(QStringLiteral("x.bmp")));
-    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
+    enter();
     ChooseFilter(4);
     QCOMPARE(ListedFiles(), (QStringList{"a.pcx", "B.pcx", "c.txt", "x.bmp"}));
     QVERIFY(ClickFile(QStringLiteral("a.pcx")));
@@ -121,7 +112,7 @@ void BatchTest::firstErrorEndsBatch()
     truncated.resize(60);
     pcx::test::WriteFile(Native(file(QStringLiteral("b.pcx"))), truncated);
     WriteLod(file(QStringLiteral("c.pcx")), Pattern(4, 4, 1));
-    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
+    enter();
 
     boxes_->queue(kYes);
     Click(Control<QToolButton>(Form1, "ToolButton3"));
@@ -135,7 +126,7 @@ void BatchTest::firstErrorEndsBatch()
 
 void BatchTest::emptyListOnlyAsks()
 {
-    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
+    enter();
     boxes_->queue(kYes);
     Click(Control<QToolButton>(Form1, "ToolButton3"));
     QCOMPARE(boxes_->texts(), QStringList{kQuestion});

@@ -15,12 +15,7 @@ class MainWindowTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { PrepareApplication(); }
-    void init()
-    {
-        begin();
-    }
-    void cleanup() { end(); }
+    void init() { begin(); }
 
     void form1Frame();
     void controlGeometry_data();
@@ -44,8 +39,6 @@ private slots:
     void directoryClickOpens();
     void directoryErrors_data();
     void directoryErrors();
-
-private:
 };
 
 void MainWindowTest::form1Frame()
@@ -393,8 +386,7 @@ void MainWindowTest::directoryErrors()
     windows_.reset();
     QDir::setCurrent(session_->start());
     WriteBytes(QDir(session_->start()).filePath(QStringLiteral("here.pcx")), "x");
-    session_->writeDefaultsWith({{pcx::Setting::Dir, QDir(session_->root()).filePath(saved)}});
-    windows_ = std::make_unique<Windows>();
+    startWith({{pcx::Setting::Dir, QDir(session_->root()).filePath(saved)}});
 
     QCOMPARE(boxes_->texts().join(u'|'), message);
     QCOMPARE(boxes_->boxes().first().icon, QMessageBox::Critical);

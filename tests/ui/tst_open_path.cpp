@@ -8,8 +8,6 @@
 #include "ui/unit2.h"
 
 #include <QDir>
-#include <QDropEvent>
-#include <QMimeData>
 #include <QTest>
 #include <QUrl>
 
@@ -23,16 +21,12 @@ class OpenPathTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { PrepareApplication(); }
     void init()
     {
         // The automatic save on, and a saved directory that the path must win over.
-        begin(false);
-        dir_ = session_->makeDir(QStringLiteral("pictures"));
-        session_->writeDefaultsWith({{pcx::Setting::AutoSave, "1"}});
-        windows_ = std::make_unique<Windows>();
+        begin(false, QStringLiteral("pictures"));
+        startWith({{pcx::Setting::AutoSave, "1"}});
     }
-    void cleanup() { end(); }
 
     void openFile_data();
     void openFile();
@@ -45,12 +39,9 @@ private slots:
     void commandLine();
 
 private:
-    [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
     // The file was selected as a click selects it, and its BMP written beside it.
     void verifySelected(const QString &name, const QByteArray &expectedBmp, QSize preview);
     [[nodiscard]] QString savedDirAtExit();
-
-    QString dir_;
 };
 
 void OpenPathTest::verifySelected(const QString &name, const QByteArray &expectedBmp, QSize preview)
@@ -145,29 +136,17 @@ void OpenPathTest::drop()
     QWidget *widget = target == QLatin1String("TForm1") ? Form1 : Form1->findChild<QWidget *>(target);
     QVERIFY(widget);
 
-    QMimeData data;
     // A remote URL first: the first local one is opened.
-    data.setUrls({QUrl(QStringLiteral("https://example.org/y.pcx")), QUrl::fromLocalFile(file("x.pcx"))});
-    const QPoint at = widget->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &drop);
-    QVERIFY(drop.isAccepted());
+    const QUrl remote(QStringLiteral("https://example.org/y.pcx"));
+    QVERIFY(DropUrls(widget, {remote, QUrl::fromLocalFile(file("x.pcx"))}));
     // Opened once the drop has ended.
     QVERIFY(Panels().first() != file("x.pcx"));
     QTRY_COMPARE(Panels().first(), file("x.pcx"));
 
     verifySelected(QStringLiteral("x.pcx"), expected, QSize(5, 3));
 
-    // A drop without a local file is not taken.
-    QMimeData remote;
-    remote.setUrls({QUrl(QStringLiteral("https://example.org/y.pcx"))});
-    QDragEnterEvent refused(at, Qt::CopyAction, &remote, Qt::LeftButton, Qt::NoModifier);
-    refused.ignore();
-    QCoreApplication::sendEvent(Form1, &refused);
-    QVERIFY(!refused.isAccepted());
+    // A drag without a local file is not taken.
+    QVERIFY(!DragTaken(Form1, {remote}));
 }
 
 void OpenPathTest::commandLine_data()

@@ -23,13 +23,7 @@ class PreviewTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { PrepareApplication(); }
-    void init()
-    {
-        begin();
-        dir_ = session_->makeDir(QStringLiteral("pictures"));
-    }
-    void cleanup() { end(); }
+    void init() { begin(true, QStringLiteral("pictures")); }
 
     void previewSize_data();
     void previewSize();
@@ -44,13 +38,6 @@ private slots:
     void conversionsPerClick();
     void temporaryPictureIsPrivate_data();
     void temporaryPictureIsPrivate();
-
-private:
-    [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
-    // Lists the pictures' directory, as entering it does.
-    void enter() { Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_); }
-
-    QString dir_;
 };
 
 void PreviewTest::previewSize_data()
@@ -275,7 +262,7 @@ void PreviewTest::conversionsPerClick()
     QCOMPARE(click("b.pcx"), 1); // the selected item again
     QCOMPARE(click("c.pcx"), 2);
     Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(session_->root());
-    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
+    enter();
     QCOMPARE(click("b.pcx"), 2); // not the first item after a re-reading
     QVERIFY(boxes_->boxes().isEmpty());
 

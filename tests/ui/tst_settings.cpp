@@ -26,12 +26,7 @@ class SettingsTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { PrepareApplication(); }
-    void init()
-    {
-        begin(false);
-    }
-    void cleanup() { end(); }
+    void init() { begin(false); }
 
     void firstRunWritesDefaults();
     void valuesSurviveClose();
@@ -45,7 +40,6 @@ private slots:
 private:
     // Converts a small picture so that the temporary file exists.
     void preview();
-
 };
 
 void SettingsTest::preview()

@@ -16,25 +16,21 @@ class SpritesTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { PrepareApplication(); }
     void init()
     {
-        begin();
-        dir_ = session_->makeDir(QStringLiteral("sprites"));
+        begin(true, QStringLiteral("sprites"));
         pcx::test::WriteFile(Native(file("cre.def")), pcx::test::MakeSprite(sprite_).bytes);
         pcx::test::Bytes damaged = pcx::test::MakeSprite(sprite_).bytes;
         damaged.resize(damaged.size() - 5);
         pcx::test::WriteFile(Native(file("zz.def")), damaged);
-        Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
+        enter();
         ChooseFilter(2);
     }
-    void cleanup() { end(); }
 
     void previewedAndPlayed();
     void batchWritesEveryFrame();
 
 private:
-    [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
     static QImage Shown() { return Form2->pixmap().toImage(); }
     // The frame as the window draws it.
     [[nodiscard]] QImage FrameImage(std::size_t frame) const
@@ -48,7 +44,6 @@ private:
         {PatternFrame(0, 250, 20, 3, 2, 30, 10, 1), PatternFrame(1, 250, 20, -4, 0, 60, 20, 2),
          PatternFrame(2, 250, 20, 200, 15, 60, 9, 3)},
         {{0, {}, {0, 1, 2}}, {3, {}, {1}}}};
-    QString dir_;
 };
 
 void SpritesTest::previewedAndPlayed()

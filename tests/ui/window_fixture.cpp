@@ -124,6 +124,38 @@ Windows::Windows()
     (void)QTest::qWaitForWindowExposed(Form1);
 }
 
+void WindowTestCase::begin(bool withWindows, const QString &directory)
+{
+    session_ = std::make_unique<Session>();
+    boxes_ = std::make_unique<BoxWatcher>();
+    if (withWindows)
+        windows_ = std::make_unique<Windows>();
+    dir_ = directory.isEmpty() ? QString() : session_->makeDir(directory);
+}
+
+void WindowTestCase::end()
+{
+    windows_.reset();
+    boxes_.reset();
+    session_.reset();
+}
+
+void WindowTestCase::startWith(const QList<std::pair<pcx::Setting, QString>> &settings)
+{
+    session_->writeDefaultsWith(settings);
+    windows_ = std::make_unique<Windows>();
+}
+
+QString WindowTestCase::file(const QString &name) const
+{
+    return QDir(dir_).filePath(name);
+}
+
+void WindowTestCase::enter() const
+{
+    Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);
+}
+
 void PrepareApplication()
 {
     pcx::ui::ApplyClassicLook(*qobject_cast<QApplication *>(QCoreApplication::instance()));
@@ -245,13 +277,28 @@ QStringList ListedFiles()
 
 void DropPath(QWidget *target, const QString &path)
 {
+    (void)DropUrls(target, {QUrl::fromLocalFile(path)});
+}
+
+bool DragTaken(QWidget *target, const QList<QUrl> &urls)
+{
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    data.setUrls(urls);
+    QDragEnterEvent enter(target->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
     QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    return enter.isAccepted();
+}
+
+bool DropUrls(QWidget *target, const QList<QUrl> &urls)
+{
+    if (!DragTaken(target, urls))
+        return false;
+    QMimeData data;
+    data.setUrls(urls);
+    QDropEvent drop(target->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
 }
 
 QStringList Panels()

@@ -21,6 +21,7 @@
 #include <vector>
 
 class QAbstractButton;
+class QUrl;
 
 namespace uitest {
 
@@ -97,27 +98,29 @@ private:
 // The program's own look, as its start applies it.
 void PrepareApplication();
 
-// The base of every window test: a fresh session and a box watcher for each test function and,
-// unless a test builds them itself, the three windows; torn down in the reverse order.
+// The base of every window test: the program's look, then for each test function a fresh session,
+// a box watcher and, unless a test builds them itself, the three windows; torn down in the reverse
+// order. A test's own files go in dir_, a directory under the session's root that begin makes when
+// it is named.
 class WindowTestCase : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { PrepareApplication(); }
+    void cleanup() { end(); }
+
 protected:
-    void begin(bool withWindows = true)
-    {
-        session_ = std::make_unique<Session>();
-        boxes_ = std::make_unique<BoxWatcher>();
-        if (withWindows)
-            windows_ = std::make_unique<Windows>();
-    }
-    void end()
-    {
-        windows_.reset();
-        boxes_.reset();
-        session_.reset();
-    }
+    void begin(bool withWindows = true, const QString &directory = {});
+    void end();
+    // The three windows, started on the key file of the defaults with these changes.
+    void startWith(const QList<std::pair<pcx::Setting, QString>> &settings);
+    [[nodiscard]] QString file(const QString &name) const;
+    void enter() const; // lists dir_ in Form1, as entering it does
 
     std::unique_ptr<Session> session_;
     std::unique_ptr<BoxWatcher> boxes_;
     std::unique_ptr<Windows> windows_;
+    QString dir_;
 };
 
 [[nodiscard]] std::string Native(const QString &path);
@@ -145,5 +148,8 @@ void Click(QAbstractButton *button);             // a mouse click on a (tool) bu
 [[nodiscard]] QStringList ListedFiles();
 [[nodiscard]] QStringList Panels();              // the four status panels
 void DropPath(QWidget *target, const QString &path); // a drag of the local file, dropped
+bool DragTaken(QWidget *target, const QList<QUrl> &urls); // whether the target takes a drag of the URLs
+// A drag of the URLs, dropped if the target takes it; whether both the drag and the drop were taken.
+bool DropUrls(QWidget *target, const QList<QUrl> &urls);
 
 } // namespace uitest
