@@ -2,8 +2,9 @@
 # Starts the built pcxconv on a real X display (its own Xvfb) with a fresh configuration, checks
 # the main window's caption, position and size, moves it, leaves through the exit button and checks
 # the settings file that the exit wrote; then starts it again on a file with the automatic save on;
-# then on a damaged file, and ends it by a signal while it shows the error box; last, kills the X server under it, and checks that it still saved its settings and removed its
-# private temporary directory.
+# then on a damaged file, and ends it by a signal while it shows the error box; last, kills the X
+# server under it, and checks that it still saved its settings and removed its private temporary
+# directory.
 # Usage: smoke_display.sh PCXCONV
 set -euo pipefail
 
@@ -74,6 +75,17 @@ mkdir -m 0700 "$XDG_RUNTIME_DIR"
 settings="$XDG_CONFIG_HOME/Tavik PCX Converter.ini"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
+# Waits up to kWaitSeconds for the command to succeed, or fails saying that $1 did not happen.
+wait_until() {
+  local what=$1
+  shift
+  for ((i = 0; i < kWaitSeconds * 5; i++)); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
+  fail "$what"
+}
+
 # Starts pcxconv with the given arguments and waits for its main window.
 start_window() {
   "$pcxconv" "$@" >"$work/pcxconv.log" 2>&1 &
@@ -123,14 +135,10 @@ read -r x y width height < <(geometry)
 [[ "$x,$y" == "0,0" ]] || fail "window at $x,$y on the first run, expected 0,0"
 
 # Moves the window and waits until the program can have seen its new place.
+window_at() { read -r x y _ < <(geometry) && [[ "$x,$y" == "$1,$2" ]]; }
 move_window() {
   xdotool windowmove "$window" "$1" "$2"
-  for ((i = 0; i < 25; i++)); do
-    read -r x y _ < <(geometry)
-    [[ "$x,$y" == "$1,$2" ]] && break
-    sleep 0.2
-  done
-  [[ "$x,$y" == "$1,$2" ]] || fail "window did not move to $1,$2"
+  wait_until "window did not move to $1,$2" window_at "$1" "$2"
   sleep 0.5
 }
 
@@ -163,11 +171,7 @@ mkdir -p "$pictures"
 sed -i 's/^AutoSave=0$/AutoSave=1/' "$settings"
 grep -qx 'AutoSave=1' "$settings" || fail "could not turn the automatic save on in $settings"
 start_window "$pictures/x.pcx"
-for ((i = 0; i < kWaitSeconds * 5; i++)); do
-  [[ -s $pictures/x.bmp ]] && break
-  sleep 0.2
-done
-[[ -s $pictures/x.bmp ]] || fail "pcxconv $pictures/x.pcx wrote no $pictures/x.bmp"
+wait_until "pcxconv $pictures/x.pcx wrote no $pictures/x.bmp" test -s "$pictures/x.bmp"
 [[ $(head -c 2 "$pictures/x.bmp") == BM ]] || fail "$pictures/x.bmp is no BMP file"
 exit_through_button
 grep -qxF "Dir=$pictures" "$settings" ||
@@ -179,12 +183,8 @@ echo "pcxconv $pictures/x.pcx wrote x.bmp at start and saved its directory at ex
 # not the box alone: the main event loop does not run yet.
 { printf '\x04\0\0\0\x02\0\0\0\x02\0\0\0\x00\x01'; } >"$pictures/short.pcx"
 start_window "$pictures/short.pcx"
-for ((i = 0; i < kWaitSeconds * 5; i++)); do
-  xdotool search --onlyvisible --name "^${pcxconv##*/}\$" >/dev/null 2>&1 && break
-  sleep 0.2
-done
-xdotool search --onlyvisible --name "^${pcxconv##*/}\$" >/dev/null 2>&1 ||
-  fail "pcxconv $pictures/short.pcx showed no error box"
+wait_until "pcxconv $pictures/short.pcx showed no error box" \
+  xdotool search --onlyvisible --name "^${pcxconv##*/}\$"
 kill -TERM "$app_pid"
 wait_for_end "SIGTERM came during the error box of the start"
 echo "pcxconv ended on SIGTERM while the start showed its error box"
@@ -195,11 +195,7 @@ export TMPDIR="$work/tmp"
 mkdir "$TMPDIR"
 unset XDG_RUNTIME_DIR
 start_window "$pictures/x.pcx"
-for ((i = 0; i < kWaitSeconds * 5; i++)); do
-  compgen -G "$TMPDIR/pcxconv-*/temppic.bmp" >/dev/null && break
-  sleep 0.2
-done
-compgen -G "$TMPDIR/pcxconv-*/temppic.bmp" >/dev/null || fail "no temporary picture in $TMPDIR"
+wait_until "no temporary picture in $TMPDIR" compgen -G "$TMPDIR/pcxconv-*/temppic.bmp"
 move_window 40 30
 kill "$xvfb_pid"
 wait "$xvfb_pid" 2>/dev/null || true
