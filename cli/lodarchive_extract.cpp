@@ -50,11 +50,6 @@ Error Damaged(const LodArchive &lod, std::size_t index, const std::string &input
     return Error("damaged entry: " + lod.FaultText(index)).About(input);
 }
 
-bool NameDamaged(const LodEntry &entry)
-{
-    return entry.fault == LodEntry::Fault::kNameUnended || entry.fault == LodEntry::Fault::kBadName;
-}
-
 // Whether an output would replace the archive: only a name of the archive's own can (a link at the
 // name is replaced, not what it leads to), so only such a name is looked at.
 bool IsTheArchive(const std::string &output, std::string_view name, const std::string &archive, const struct stat &file)
@@ -78,7 +73,7 @@ std::vector<Job> PlanExtraction(OpenedArchive &opened, const std::string &archiv
     const auto extract = [&](std::size_t index) {
         const LodEntry &entry = lod.entries()[index];
         Job job{EntryInput(archive, entry.name()), directory + "/" + std::string(entry.name()), {}};
-        if (NameDamaged(entry)) {
+        if (!entry.nameSound()) {
             job.output.clear();
             job.error = Damaged(lod, index, job.input);
         } else if (found[index] != index) {

@@ -61,6 +61,8 @@ struct LodEntry {
 
     [[nodiscard]] std::string_view name() const { return {nameField.data(), nameLength}; }
     [[nodiscard]] bool sound() const { return fault == Fault::kNone; }
+    // Whether its name is one a file can take: it names the entry's output, or nothing.
+    [[nodiscard]] bool nameSound() const { return fault != Fault::kNameUnended && fault != Fault::kBadName; }
     [[nodiscard]] bool packed() const { return packedSize != 0; }
     // The bytes its data takes in the file.
     [[nodiscard]] std::uint32_t storedSize() const { return packed() ? packedSize : size; }

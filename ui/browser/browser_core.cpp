@@ -175,9 +175,8 @@ QStringList ListedEntries(const QString &archivePath)
         // Names are looked up without regard to case: of two that differ only in it, the first wins.
         const std::vector<std::size_t> found = archive.FoundByName();
         for (std::size_t i = 0; i < found.size(); ++i) {
-            using Fault = pcx::LodEntry::Fault;
             const pcx::LodEntry &entry = archive.entries()[i];
-            if (found[i] != i || entry.fault == Fault::kNameUnended || entry.fault == Fault::kBadName)
+            if (found[i] != i || !entry.nameSound())
                 continue;
             const QByteArray bytes(entry.name().data(), static_cast<qsizetype>(entry.name().size()));
             const QString name = QFile::decodeName(bytes);
