@@ -146,11 +146,6 @@ void WindowTestCase::startWith(const QList<std::pair<pcx::Setting, QString>> &se
     windows_ = std::make_unique<Windows>();
 }
 
-QString WindowTestCase::file(const QString &name) const
-{
-    return QDir(dir_).filePath(name);
-}
-
 void WindowTestCase::enter() const
 {
     Control<DirectoryListBox>(Form1, "DirectoryListBox1")->setDirectory(dir_);

@@ -9,6 +9,7 @@
 #include "tests/support/lod_pcx.h"
 #include "ui/program_windows.h"
 
+#include <QDir>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -114,7 +115,7 @@ protected:
     void end();
     // The three windows, started on the key file of the defaults with these changes.
     void startWith(const QList<std::pair<pcx::Setting, QString>> &settings);
-    [[nodiscard]] QString file(const QString &name) const;
+    [[nodiscard]] QString file(const QString &name) const { return QDir(dir_).filePath(name); }
     void enter() const; // lists dir_ in Form1, as entering it does
 
     std::unique_ptr<Session> session_;
