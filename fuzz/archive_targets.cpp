@@ -5,12 +5,11 @@
 #include "engine/errors.h"
 #include "engine/lod_archive.h"
 #include "engine/lod_archive_writer.h"
+#include "fuzz_checks.h"
 
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,20 +25,6 @@ constexpr std::size_t kEditBytes = 3;
 // size each and show nothing new.
 constexpr std::uint32_t kMostRead = 1 << 12;
 constexpr std::size_t kMostAdded = 3000;
-
-[[noreturn]] void Fail(const std::string &what)
-{
-    std::fprintf(stderr, "fuzz target fault: %s\n", what.c_str());
-    std::fflush(stderr);
-    std::abort();
-}
-
-// A plain text, so that a check that holds costs no string.
-void Require(bool condition, const char *what)
-{
-    if (!condition)
-        Fail(what);
-}
 
 void RequireMessage(bool condition, const char *what, const Error &e)
 {
